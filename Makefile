@@ -1,0 +1,29 @@
+# Travok: build, run and test on Debian 12. `make run` and `make test` install what is
+# missing first (scripts/setup.sh).
+BUILD ?= build
+CMAKE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all setup configure build run test clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j2
+
+# Opens Travok on $DISPLAY when there is one, else on a private Xvfb display, in a
+# Wine prefix of its own.
+run: build
+	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix $(BUILD)/wine-run --init-prefix
+	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix TRAVOK_DISPLAY=$(DISPLAY) $(BUILD)/wine-run $(BUILD)/bin/Travok.exe
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2
+
+clean:
+	rm -rf $(BUILD)

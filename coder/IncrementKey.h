@@ -1,0 +1,49 @@
+// The increment key coder on bytes: every byte shifted by one key digit, the key walked
+// cyclically. No Windows headers here; the BSTR operations live in Codifica.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+namespace travok {
+
+enum class Direction { Encode, Decode };
+
+// A key with no digits cannot code a non-empty text: there is no shift to apply.
+struct EmptyKeyError : std::invalid_argument {
+    EmptyKeyError() : std::invalid_argument("empty key") {}
+};
+
+// Codes byte runs with one key. Each key byte k shifts by (k - 48) mod 256, so the
+// digits '0'..'9' shift by 0..9; other bytes are not rejected. The shifts are expanded
+// once into a repeating pattern whose length is a multiple of the key's, so coding is a
+// plain vector add over the pattern.
+class KeyCoder {
+public:
+    KeyCoder(Direction direction, std::string_view key);
+
+    // Codes n bytes from in to out (they may be the same buffer). keyPos is the key
+    // position of in[0]: 0 starts at the key's first digit.
+    void Code(const std::uint8_t* in, std::uint8_t* out, std::size_t n, std::size_t keyPos = 0) const;
+
+    std::size_t KeyLength() const { return m_keyLength; }
+
+private:
+    std::size_t m_keyLength;
+    std::vector<std::uint8_t> m_pattern;  // shifts, repeated; size is a multiple of m_keyLength
+};
+
+// Files coded file to file restart the key at every kFileChunk bytes of the file.
+constexpr std::size_t kFileChunk = 9990;
+
+// Codes n bytes of a file in place; fileOffset is the offset of data[0] in the file, so
+// the key restarts wherever the file offset is a multiple of kFileChunk.
+void CodeFileBlock(const KeyCoder& coder, std::uint8_t* data, std::size_t n, std::uint64_t fileOffset);
+
+// One continuous walk of the key over a whole text, starting at its first digit.
+std::vector<std::uint8_t> CodeText(Direction direction, std::string_view text, std::string_view key);
+
+}  // namespace travok

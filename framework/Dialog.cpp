@@ -1,0 +1,76 @@
+// CDialog's dialog procedure thunk and modal run.
+#include "Dialog.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "String.h"
+#include "WinApp.h"
+
+HWND AfxGetSafeOwner() {
+    CWinApp* app = AfxGetApp();
+    HWND main = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
+    if (!main || !IsWindow(main)) return nullptr;
+    return GetLastActivePopup(main);
+}
+
+INT_PTR CDialog::DoModal(HWND parent) {
+    if (!parent) parent = AfxGetSafeOwner();
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = hwnd;
+        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    }
+    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (!self) return FALSE;
+    INT_PTR result = self->HandleMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) self->m_hWnd = nullptr;
+    return result;
+}
+
+INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (message == WM_INITDIALOG) return OnInitDialog();
+        if (message == WM_COMMAND && RouteCommand(wParam)) return TRUE;
+        LRESULT result = 0;
+        if (OnMessage(message, wParam, lParam, result)) {
+            SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+    } catch (const std::exception& e) {
+        OnUnhandledException(e);
+        return TRUE;
+    } catch (...) {
+        OnUnhandledException(std::runtime_error("unexpected error"));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+bool CDialog::RouteCommand(WPARAM wParam) {
+    for (const EventEntry& entry : GetEventTable()) {
+        if (entry.id == LOWORD(wParam) && entry.code == HIWORD(wParam)) {
+            (this->*entry.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+BOOL CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) {
+    // OK, Esc and the close box all end a plain dialog.
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(m_hWnd, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CDialog::OnUnhandledException(const std::exception& e) {
+    AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
+}

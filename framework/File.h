@@ -1,0 +1,84 @@
+// CFile and CFileException: files over CreateFileA/ReadFile/WriteFile/CloseHandle, with
+// every failure raised as a CFileException.
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "Win.h"
+
+class CFileException : public std::exception {
+public:
+    enum Cause {
+        none = 0,
+        genericException = 1,
+        fileNotFound = 2,
+        badPath = 3,
+        tooManyOpenFiles = 4,
+        accessDenied = 5,
+        invalidFile = 6,
+        removeCurrentDir = 7,
+        directoryFull = 8,
+        badSeek = 9,
+        hardIO = 10,
+        sharingViolation = 11,
+        lockViolation = 12,
+        diskFull = 13,
+        endOfFile = 14,
+    };
+
+    CFileException(int cause, LONG osError, std::string fileName)
+        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
+
+    // The cause for a Win32 error code (GetLastError).
+    static int OsErrorToException(LONG osError);
+
+    const char* what() const noexcept override { return "file exception"; }
+
+    int m_cause;
+    LONG m_lOsError;
+    std::string m_strFileName;  // as opened for a failed open; full path for a failed write
+};
+
+class CFile {
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeCreate = 0x1000,
+    };
+
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    ~CFile();  // closes an open file, ignoring errors
+
+    // Opens path with flags (OpenFlags); throws CFileException naming path as given.
+    // A share mode of 0 is exclusive, like shareExclusive.
+    void Open(const std::string& path, UINT flags);
+
+    // Reads up to count bytes; returns how many were read, 0 at the end of the file.
+    UINT Read(void* buffer, UINT count);
+
+    // Writes all count bytes. A write that stores fewer bytes without an error means the
+    // disk is full: it is raised as diskFull. Failures name the file's full path.
+    void Write(const void* buffer, UINT count);
+
+    // Closes the file; a failure is raised with an empty file name.
+    void Close();
+
+    ULONGLONG GetLength() const;  // throws like Read
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    const std::string& GetFilePath() const { return m_strFilePath; }
+
+private:
+    [[noreturn]] void ThrowLastError(const std::string& fileName) const;
+
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    std::string m_strFilePath;  // full path, for write failures
+};

@@ -1,0 +1,99 @@
+// CPropertySheet: creation through PropertySheetA, subclassing for system commands, and
+// the modal loop.
+#include "PropertySheet.h"
+
+#include <stdexcept>
+
+#include "WinApp.h"
+
+namespace {
+// PropertySheetA's callback carries no user data: the sheet being created is handed
+// over here. Only one sheet is created at a time, on the one UI thread.
+CPropertySheet* g_creatingSheet = nullptr;
+constexpr UINT_PTR kSubclassId = 1;
+}  // namespace
+
+CPropertySheet::CPropertySheet(std::string caption, HWND parent, UINT startPage)
+    : m_caption(std::move(caption)), m_parent(parent), m_startPage(startPage) {}
+
+CPropertySheet::~CPropertySheet() {
+    if (m_hWnd && IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+}
+
+INT_PTR CPropertySheet::DoModal() {
+    const bool hasHelp = AfxGetApp() && AfxGetApp()->HandlesHelp();
+    std::vector<PROPSHEETPAGEA> pages;
+    for (CPropertyPage* page : m_pages) pages.push_back(page->BuildPageInfo(hasHelp));
+
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_USECALLBACK | (hasHelp ? PSH_HASHELP : 0);
+    header.hwndParent = m_parent;
+    header.hInstance = GetModuleHandleA(nullptr);
+    header.pszCaption = m_caption.c_str();
+    header.nPages = static_cast<UINT>(pages.size());
+    header.nStartPage = m_startPage;
+    header.ppsp = pages.data();
+    header.pfnCallback = SheetCallback;
+
+    g_creatingSheet = this;
+    auto hwnd = reinterpret_cast<HWND>(PropertySheetA(&header));
+    g_creatingSheet = nullptr;
+    if (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) return -1;
+    m_hWnd = hwnd;
+    OnInitDialog();
+
+    // Our own modal loop: it ends when a button closes the sheet (the current page is
+    // then gone) or when the window is destroyed, by us or from outside.
+    INT_PTR result = IDOK;
+    MSG msg;
+    while (IsWindow(hwnd) && PropSheet_GetCurrentPageHwnd(hwnd)) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!PropSheet_IsDialogMessage(hwnd, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (IsWindow(hwnd)) {
+        result = PropSheet_GetResult(hwnd) > 0 ? IDOK : IDCANCEL;
+        ::DestroyWindow(hwnd);
+    }
+    m_hWnd = nullptr;
+    return result;
+}
+
+int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM) {
+    if (message == PSCB_INITIALIZED && g_creatingSheet) {
+        g_creatingSheet->m_hWnd = hwnd;
+        SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(g_creatingSheet));
+    }
+    return 0;
+}
+
+LRESULT CALLBACK CPropertySheet::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR refData) {
+    auto* self = reinterpret_cast<CPropertySheet*>(refData);
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // OnSysCommand's default passes the command on through DefSubclassProc.
+        try {
+            self->OnSysCommand(static_cast<UINT>(wParam), lParam);
+        } catch (const std::exception& e) {
+            AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
+        }
+        return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+        self->m_hWnd = nullptr;
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void CPropertySheet::OnSysCommand(UINT id, LPARAM lParam) {
+    DefSubclassProc(m_hWnd, WM_SYSCOMMAND, id, lParam);
+}

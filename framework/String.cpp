@@ -1,0 +1,35 @@
+// String table access and code page conversions.
+#include "String.h"
+
+#include <new>
+
+std::string LoadResString(UINT id) {
+    // LoadStringW with a zero count hands out a pointer to the resource itself, so
+    // strings of any length load whole.
+    const wchar_t* text = nullptr;
+    int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text) return {};
+    return WideToAnsi(std::wstring_view(text, static_cast<size_t>(n)));
+}
+
+std::wstring AnsiToWide(std::string_view text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string WideToAnsi(std::wstring_view text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), n, nullptr, nullptr);
+    return ansi;
+}
+
+CBstr::CBstr(std::string_view ansi) {
+    std::wstring wide = AnsiToWide(ansi);
+    m_str = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!m_str) throw std::bad_alloc();
+}

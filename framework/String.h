@@ -1,0 +1,41 @@
+// Strings: loading from the string table, ANSI/wide conversion, and an owner for BSTRs.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "Win.h"
+
+// The text of string resource id of the program's module; empty when there is none.
+std::string LoadResString(UINT id);
+
+// Conversions under the active ANSI code page. Lengths are explicit, so zero
+// characters convert like any other.
+std::wstring AnsiToWide(std::string_view text);
+std::string WideToAnsi(std::wstring_view text);
+
+// Owns one BSTR and frees it with SysFreeString.
+class CBstr {
+public:
+    CBstr() = default;
+    explicit CBstr(BSTR owned) : m_str(owned) {}
+    explicit CBstr(std::string_view ansi);  // throws std::bad_alloc
+    CBstr(const CBstr&) = delete;
+    CBstr& operator=(const CBstr&) = delete;
+    CBstr(CBstr&& other) noexcept : m_str(std::exchange(other.m_str, nullptr)) {}
+    CBstr& operator=(CBstr&& other) noexcept {
+        std::swap(m_str, other.m_str);
+        return *this;
+    }
+    ~CBstr() { SysFreeString(m_str); }
+
+    BSTR Get() const { return m_str; }
+    BSTR Detach() { return std::exchange(m_str, nullptr); }
+    UINT Length() const { return SysStringLen(m_str); }
+    std::wstring_view View() const { return {m_str ? m_str : L"", Length()}; }
+    std::string ToAnsi() const { return WideToAnsi(View()); }
+
+private:
+    BSTR m_str = nullptr;
+};

@@ -1,0 +1,71 @@
+// CWinApp: application instance data, command-line switches, help and message boxes.
+#include "WinApp.h"
+
+#include <cstring>
+
+#include "Dialog.h"
+#include "String.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    m_hInstance = instance;
+    m_lpCmdLine = commandLine ? commandLine : "";
+
+    char path[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(instance, path, sizeof path);
+    std::string exe(path, n < sizeof path ? n : 0);
+    size_t nameStart = exe.find_last_of("\\/") + 1;  // 0 when there is no folder
+    size_t dot = exe.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) dot = exe.size();
+    m_pszAppName = exe.substr(nameStart, dot - nameStart);
+    m_pszHelpFilePath = exe.substr(0, dot) + ".HLP";
+
+    InitInstance();  // its result only says that the program ends now
+    return 0;
+}
+
+bool RemoveCommandLineSwitch(std::string& commandLine, const char* name) {
+    const size_t length = std::strlen(name);
+    for (size_t i = 0; i < commandLine.size(); ++i) {
+        if ((commandLine[i] == '/' || commandLine[i] == '-') && commandLine.compare(i + 1, length, name) == 0) {
+            commandLine.erase(i, length + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+BOOL CWinApp::FindSwitch(const char* name) {
+    if (!RemoveCommandLineSwitch(m_lpCmdLine, name)) return FALSE;
+    m_bUserCtrl = false;
+    return TRUE;
+}
+
+void CWinApp::OnHelp() {
+    // No help file, no help viewer: the viewer would only report a missing file.
+    if (GetFileAttributesA(m_pszHelpFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    WinHelpA(owner, m_pszHelpFilePath.c_str(), HELP_FINDER, 0);
+}
+
+int AfxMessageBox(const std::string& text, UINT type) {
+    // A box that names no icon gets the exclamation icon.
+    if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
+    CWinApp* app = AfxGetApp();
+    return MessageBoxA(AfxGetSafeOwner(), text.c_str(), app ? app->m_pszAppName.c_str() : "", type);
+}
+
+int AfxMessageBox(UINT stringId, UINT type) { return AfxMessageBox(LoadResString(stringId), type); }

@@ -1,0 +1,53 @@
+// CWinApp: the one application object, its start-up hook and the application-wide state
+// shared with the automation server (user-control flag, live-object count).
+#pragma once
+
+#include <string>
+
+#include "Wnd.h"
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // The start-up hook; returning FALSE ends the program right after it.
+    virtual BOOL InitInstance() { return FALSE; }
+    // Whether the application handles the help command, which gives sheets a Help button.
+    virtual bool HandlesHelp() const { return false; }
+    // The standard help handler: the help viewer with the application's help file.
+    void OnHelp();
+
+    // Look for "/Embedding" or "-Embedding" ("Automation") in the command line; a found
+    // switch is removed and the user-control flag turned off.
+    BOOL RunEmbedded() { return FindSwitch("Embedding"); }
+    BOOL RunAutomated() { return FindSwitch("Automation"); }
+
+    // Runs the application: sets up the instance data, then InitInstance.
+    int Run(HINSTANCE instance, const char* commandLine);
+
+    HINSTANCE m_hInstance = nullptr;
+    std::string m_lpCmdLine;       // the arguments after the program's own name
+    std::string m_pszAppName;      // the executable's name without extension
+    std::string m_pszHelpFilePath; // the executable's path with ".HLP"
+    CWnd* m_pMainWnd = nullptr;
+
+    // Application-wide automation state.
+    bool m_bUserCtrl = true;      // the user, not a client, controls the lifetime
+    volatile LONG m_nObjectCount = 0;
+
+private:
+    BOOL FindSwitch(const char* name);
+};
+
+CWinApp* AfxGetApp();
+
+// A message box captioned with the application name, owned by the main window.
+int AfxMessageBox(const std::string& text, UINT type = MB_OK);
+int AfxMessageBox(UINT stringId, UINT type = MB_OK);
+
+// Finds switch name after a '/' or '-' anywhere in commandLine, compared case-sensitively
+// over the name's length only; removes the sign and the name. Exposed for testing.
+bool RemoveCommandLineSwitch(std::string& commandLine, const char* name);

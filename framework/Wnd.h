@@ -1,0 +1,45 @@
+// CWnd and the controls the program uses: a window handle with the few calls made on it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Win.h"
+
+class CWnd {
+public:
+    HWND m_hWnd = nullptr;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // The whole text, however long.
+    std::string GetWindowText() const;
+    // Sets the text up to its first zero byte, the most a window text can hold.
+    void SetWindowText(std::string_view text) const;
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+    void SetFocus() const { ::SetFocus(m_hWnd); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    BOOL DestroyWindow() const { return ::DestroyWindow(m_hWnd); }
+
+    // A message box owned by this window.
+    int MessageBox(const std::string& text, const std::string& caption, UINT type) const;
+};
+
+class CEdit : public CWnd {
+public:
+    void SetSel(int start, int end) const { SendMessage(EM_SETSEL, static_cast<WPARAM>(start), end); }
+    void Copy() const { SendMessage(WM_COPY); }
+    void SetLimitText(UINT max) const { SendMessage(EM_SETLIMITTEXT, max); }
+    UINT GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
+};
+
+class CButton : public CWnd {
+public:
+    void SetCheck(int check) const { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
+    HICON SetIcon(HICON icon) const {
+        return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)));
+    }
+};

@@ -1,0 +1,74 @@
+// CCheie: construction, control binding, activation and the event table.
+#include "Cheie.h"
+
+#include <new>
+
+#include "Messages.h"
+#include "res/resource.h"
+#include "shell/AboutBox.h"
+
+CCheie::CCheie() : CPropertyPage(IDD_CHEIE), m_bCode(1), m_bFromFile(0), m_bToFile(0) {}
+
+std::span<const CDialog::EventEntry> CCheie::GetEventTable() const {
+    static const EventEntry kEvents[] = {
+        OnClicked(IDC_CODE, &CCheie::OnCode),
+        OnClicked(IDC_DECODE, &CCheie::OnDecode),
+        OnClicked(IDC_ACTION, &CCheie::OnAction),
+        OnClicked(IDC_BROWSE_INPUT, &CCheie::OnBrowseInput),
+        OnClicked(IDC_OPEN_KEY, &CCheie::OnOpenKey),
+        OnClicked(IDC_SAVE_KEY, &CCheie::OnSaveKey),
+        OnClicked(IDC_COPY, &CCheie::OnCopyResult),
+        OnClicked(IDC_FROM_TEXT, &CCheie::OnFromText),
+        OnClicked(IDC_FROM_FILE, &CCheie::OnFromFile),
+        OnClicked(IDC_TO_TEXT, &CCheie::OnToText),
+        OnClicked(IDC_TO_FILE, &CCheie::OnToFile),
+        OnClicked(IDC_BROWSE_OUTPUT, &CCheie::OnBrowseOutput),
+        OnClicked(IDC_ABOUT, &CCheie::OnAbout),
+    };
+    return kEvents;
+}
+
+void CCheie::DoDataExchange() {
+    DDX_Control(IDC_ACTION, m_action);
+    DDX_Control(IDC_INPUT_PATH, m_inputPath);
+    DDX_Control(IDC_OUTPUT_PATH, m_outputPath);
+    DDX_Control(IDC_RESULT, m_result);
+    DDX_Control(IDC_TO_TEXT, m_resultText);
+    DDX_Control(IDC_FROM_TEXT, m_inputText);
+    DDX_Control(IDC_CODE, m_code);
+    DDX_Control(IDC_KEY, m_key);
+    DDX_Control(IDC_INPUT, m_input);
+}
+
+BOOL CCheie::OnInitDialog() {
+    // The default limit (about 32K characters) would cut a pasted text short.
+    m_input.SetLimitText(kTextBoxLimit);
+    m_result.SetLimitText(kTextBoxLimit);
+    m_key.SetLimitText(kTextBoxLimit);
+    return TRUE;
+}
+
+BOOL CCheie::OnSetActive() {
+    m_code.SetCheck(BST_CHECKED);
+    m_inputText.SetCheck(BST_CHECKED);
+    m_bFromFile = 0;
+    m_resultText.SetCheck(BST_CHECKED);
+    m_bToFile = 0;
+    m_action.SetIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+    return CPropertyPage::OnSetActive();
+}
+
+void CCheie::OnAbout() {
+    CAboutBox about;
+    about.DoModal();
+}
+
+void CCheie::ShowMessage(UINT stringId, UINT icon) const { ShowErrorTravok(*this, stringId, icon); }
+
+void CCheie::OnUnhandledException(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) {
+        ShowMessage(IDS_OUT_OF_MEMORY, MB_ICONHAND);
+        return;
+    }
+    CPropertyPage::OnUnhandledException(e);
+}

@@ -1,0 +1,65 @@
+// CCheie: the coding page, with its controls, its three choice flags and its handlers.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "coder/IncrementKey.h"
+#include "framework/PropertyPage.h"
+
+class CCheie : public CPropertyPage {
+public:
+    CCheie();
+
+    // The most a text box holds, and so the largest file a File-to-Text run shows.
+    static constexpr UINT kTextBoxLimit = 4u << 20;
+
+    int m_bCode;      // 1 = encode, 0 = decode
+    int m_bFromFile;  // 1 = input from the input-path file, 0 = from the input text box
+    int m_bToFile;    // 1 = result to the output-path file, 0 = to the result box
+
+protected:
+    std::span<const EventEntry> GetEventTable() const override;
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    void OnUnhandledException(const std::exception& e) override;
+
+private:
+    // Choices
+    void OnCode() { m_bCode = 1; }
+    void OnDecode() { m_bCode = 0; }
+    void OnFromText() { m_bFromFile = 0; }
+    void OnFromFile() { m_bFromFile = 1; }
+    void OnToText() { m_bToFile = 0; }
+    void OnToFile() { m_bToFile = 1; }
+
+    // The coding run and its four modes (CodingRun.cpp)
+    void OnAction();
+    void ShowResult(const std::vector<std::uint8_t>& result);
+    void TextToFile(const std::vector<std::uint8_t>& result);
+    void FileToText(const travok::KeyCoder& coder);
+    void FileToFile(const travok::KeyCoder& coder);
+
+    // Pickers, key files and copy (KeyFiles.cpp)
+    void OnBrowseInput();
+    void OnBrowseOutput();
+    void OnOpenKey();
+    void OnSaveKey();
+    void OnCopyResult();
+
+    void OnAbout();
+
+    // A message box titled "Error Travok", owned by the page.
+    void ShowMessage(UINT stringId, UINT icon) const;
+
+    CButton m_action;
+    CEdit m_inputPath;
+    CEdit m_outputPath;
+    CEdit m_result;
+    CButton m_resultText;
+    CButton m_inputText;
+    CButton m_code;
+    CEdit m_key;
+    CEdit m_input;
+};

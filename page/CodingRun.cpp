@@ -1,0 +1,140 @@
+// The coding run behind "Action!": Text-to-Text, Text-to-File, File-to-Text and
+// File-to-File. Every byte is coded and kept; only a text box cannot show a zero byte,
+// and the user is told when a result is shown cut at one.
+#include <algorithm>
+
+#include "Cheie.h"
+#include "Messages.h"
+#include "res/resource.h"
+
+using travok::Direction;
+using travok::KeyCoder;
+
+namespace {
+
+// File-to-File reads and writes blocks of whole key chunks: the output is the same as
+// chunk by chunk, with far fewer calls.
+constexpr UINT kFileBlock = 105 * travok::kFileChunk;  // about 1 MiB
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Writes all of data, in pieces a single WriteFile can take.
+void WriteAll(CFile& file, const std::vector<std::uint8_t>& data) {
+    for (size_t done = 0; done < data.size();) {
+        UINT piece = static_cast<UINT>(std::min<size_t>(data.size() - done, kFileBlock));
+        file.Write(data.data() + done, piece);
+        done += piece;
+    }
+}
+
+}  // namespace
+
+void CCheie::OnAction() {
+    const std::string input = m_input.GetWindowText();
+    bool failed = false;
+    if (input.empty() && !m_bFromFile) {
+        ShowMessage(IDS_NO_INPUT, MB_ICONHAND);
+        m_input.SetFocus();
+        failed = true;
+    }
+    const std::string key = m_key.GetWindowText();
+    if (key.empty()) {
+        ShowMessage(IDS_NO_KEY, MB_ICONHAND);
+        m_key.SetFocus();
+        failed = true;
+    }
+    if (failed) return;
+
+    const KeyCoder coder(m_bCode ? Direction::Encode : Direction::Decode, key);
+    if (m_bFromFile) {
+        if (m_bToFile) FileToFile(coder);
+        else FileToText(coder);
+        return;
+    }
+    std::vector<std::uint8_t> result = Bytes(input);
+    coder.Code(result.data(), result.data(), result.size());
+    if (m_bToFile) TextToFile(result);
+    else ShowResult(result);
+}
+
+void CCheie::ShowResult(const std::vector<std::uint8_t>& result) {
+    m_result.SetWindowText(AsText(result));
+    if (std::find(result.begin(), result.end(), 0) != result.end()) ShowMessage(IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
+}
+
+void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
+    try {
+        CFile output;
+        output.Open(m_outputPath.GetWindowText(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
+        WriteAll(output, result);
+        output.Close();
+    } catch (const CFileException& e) {
+        ReportFileError(*this, e);
+    }
+}
+
+void CCheie::FileToText(const KeyCoder& coder) {
+    std::vector<std::uint8_t> data;
+    CFile input;
+    try {
+        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite);
+        ULONGLONG size = input.GetLength();
+        if (size > kTextBoxLimit) {
+            ShowMessage(IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
+            return;
+        }
+        data.resize(static_cast<size_t>(size));
+        size_t filled = 0;
+        while (filled < data.size()) {
+            UINT got = input.Read(data.data() + filled, static_cast<UINT>(data.size() - filled));
+            if (got == 0) break;  // the file shrank while we read it
+            filled += got;
+        }
+        data.resize(filled);
+    } catch (const CFileException& e) {
+        ReportFileError(*this, e);
+        data.clear();  // a failed open or read codes the empty input
+    }
+    try {
+        input.Close();
+    } catch (const CFileException& e) {
+        ReportFileError(*this, e);
+    }
+
+    m_input.SetWindowText(AsText(data));
+    coder.Code(data.data(), data.data(), data.size());
+    ShowResult(data);
+}
+
+void CCheie::FileToFile(const KeyCoder& coder) {
+    const std::string inputPath = m_inputPath.GetWindowText();
+    const std::string outputPath = m_outputPath.GetWindowText();
+    if (lstrcmpiA(inputPath.c_str(), outputPath.c_str()) == 0) {
+        ShowMessage(IDS_SAME_FILE, MB_ICONINFORMATION);
+        return;
+    }
+    try {
+        // The input is opened first and exclusively: when it cannot be opened the output
+        // is never touched, and the same file under another name cannot be the output.
+        CFile input;
+        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive);
+        CFile output;
+        output.Open(outputPath, CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
+
+        std::vector<std::uint8_t> block(kFileBlock);
+        std::uint64_t offset = 0;
+        while (UINT got = input.Read(block.data(), kFileBlock)) {
+            travok::CodeFileBlock(coder, block.data(), got, offset);
+            output.Write(block.data(), got);
+            offset += got;
+        }
+        output.Close();
+        input.Close();
+    } catch (const CFileException& e) {
+        ReportFileError(*this, e);
+    }
+}

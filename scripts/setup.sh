@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building and testing Travok needs on Debian 12: the i686 MinGW-w64
+# compiler, CMake, Wine (32-bit), Xvfb and GoogleTest's sources. Quick when all is there.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-i686-posix googletest python3 wine wine32:i386 wine64
+          xvfb xauth imagemagick)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

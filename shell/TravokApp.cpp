@@ -1,0 +1,29 @@
+// Start-up: automation runtime, command-line switches, class factory registration or
+// registry refresh, then the main sheet, run modally.
+#include "TravokApp.h"
+
+#include "MainSheet.h"
+#include "framework/OleFactory.h"
+#include "res/resource.h"
+
+CTravokApp theApp;
+
+BOOL CTravokApp::InitInstance() {
+    if (!AfxOleInit()) {
+        AfxMessageBox(IDP_OLE_INIT_FAILED);
+        return FALSE;
+    }
+    // Three-dimensional controls come with the common-controls manifest; nothing to ask.
+
+    if (RunEmbedded() || RunAutomated()) {
+        COleObjectFactory::RegisterAll();  // started by a client
+    } else {
+        COleObjectFactory::UpdateRegistryAll(TRUE);  // started by a user
+    }
+
+    CMy_PropertySheet sheet("Travok", nullptr, 0);
+    m_pMainWnd = &sheet;
+    sheet.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}

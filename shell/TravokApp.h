@@ -1,0 +1,10 @@
+// CTravokApp: the application object; its start-up is the program's whole life.
+#pragma once
+
+#include "framework/WinApp.h"
+
+class CTravokApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+    bool HandlesHelp() const override { return true; }  // ID_HELP: the standard help handler
+};

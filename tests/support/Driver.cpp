@@ -1,0 +1,266 @@
+// The window driver used by the end-to-end tests.
+#include "Driver.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <thread>
+#include <gtest/gtest.h>
+
+namespace travok::test {
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (pred()) return true;
+        if (GetTickCount() - start > timeoutMs) return pred();
+        Sleep(10);
+    }
+}
+
+std::string ExeDir() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+std::string TravokExePath() { return ExeDir() + "Travok.exe"; }
+
+std::string GetText(HWND hwnd) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length);
+    std::string text(length + 1, '\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000,
+                        &got);
+    text.resize(got);
+    return text;
+}
+
+void SetText(HWND hwnd, const std::string& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
+}
+
+bool IsChecked(HWND button) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_NORMAL, 10000, &state);
+    return state == BST_CHECKED;
+}
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    // Only shown ones: a box still being built has no texts yet.
+    if (pid == search->pid && IsWindowVisible(hwnd) && strcmp(cls, "#32770") == 0) search->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelDialogs(DWORD pid) {
+    Search search{pid, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct BoxParts {
+    std::string text;
+    HWND icon = nullptr;
+};
+
+BOOL CALLBACK CollectBoxParts(HWND child, LPARAM lParam) {
+    auto* parts = reinterpret_cast<BoxParts*>(lParam);
+    char cls[64] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (_stricmp(cls, "Static") != 0) return TRUE;
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        parts->icon = child;
+    } else {
+        std::string text = GetText(child);
+        if (!text.empty()) parts->text += text;
+    }
+    return TRUE;
+}
+
+// Which system icon an icon control of another process shows. Icon handles cannot be
+// read across processes, so the control's pixels on the screen are compared with each
+// system icon drawn here on the same background.
+LPCSTR IconName(HWND iconControl) {
+    if (!iconControl) return nullptr;
+    const int size = GetSystemMetrics(SM_CXICON);
+    // Paint it now: a box that was just shown may not have drawn its icon yet.
+    RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    HDC screen = GetDC(nullptr);
+    HDC shown = CreateCompatibleDC(screen);
+    HBITMAP shownBits = CreateCompatibleBitmap(screen, size, size);
+    SelectObject(shown, shownBits);
+    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
+    const COLORREF background = GetPixel(shown, 0, 0);
+
+    LPCSTR best = nullptr;
+    int bestMatches = size * size * 9 / 10;  // at least 90 % of the pixels
+    for (LPCSTR name : {IDI_HAND, IDI_ASTERISK, IDI_EXCLAMATION, IDI_QUESTION}) {
+        HDC drawn = CreateCompatibleDC(screen);
+        HBITMAP drawnBits = CreateCompatibleBitmap(screen, size, size);
+        SelectObject(drawn, drawnBits);
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all{0, 0, size, size};
+        FillRect(drawn, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, name), size, size, 0, nullptr, DI_NORMAL);
+        int matches = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) matches += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
+        if (matches > bestMatches) {
+            bestMatches = matches;
+            best = name;
+        }
+        DeleteDC(drawn);
+        DeleteObject(drawnBits);
+    }
+    DeleteDC(shown);
+    DeleteObject(shownBits);
+    ReleaseDC(nullptr, screen);
+    return best;
+}
+
+}  // namespace
+
+TravokProcess::TravokProcess(const std::string& args) {
+    std::string command = "\"" + TravokExePath() + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {
+        ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
+        return;
+    }
+    WaitFor([&] {
+        for (HWND hwnd : TopLevelDialogs(Pid()))
+            if (GetText(hwnd) == "Travok") m_sheet = hwnd;
+        return m_sheet != nullptr && Page() != nullptr;
+    }, 20000);
+    if (!m_sheet) ADD_FAILURE() << "the Travok sheet did not show";
+}
+
+TravokProcess::~TravokProcess() {
+    if (!m_info.hProcess) return;
+    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+        // Close what is open above the sheet, then the sheet itself.
+        for (int i = 0; i < 10 && IsWindow(m_sheet); ++i) {
+            for (HWND popup : Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA(m_sheet, WM_COMMAND, IDCANCEL, 0);
+            if (WaitForSingleObject(m_info.hProcess, 500) != WAIT_TIMEOUT) break;
+        }
+        if (WaitForSingleObject(m_info.hProcess, 5000) == WAIT_TIMEOUT) {
+            ADD_FAILURE() << "Travok did not end; terminating it";
+            TerminateProcess(m_info.hProcess, 99);
+            WaitForSingleObject(m_info.hProcess, 5000);
+        }
+    }
+    CloseHandle(m_info.hThread);
+    CloseHandle(m_info.hProcess);
+}
+
+HWND TravokProcess::Page() const {
+    if (!m_sheet) return nullptr;
+    DWORD_PTR page = 0;
+    SendMessageTimeoutA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 10000, &page);
+    return reinterpret_cast<HWND>(page);
+}
+
+HWND TravokProcess::Item(int id) const { return GetDlgItem(Page(), id); }
+
+void TravokProcess::Sync() const {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(m_sheet, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+}
+
+std::vector<HWND> TravokProcess::Popups() const {
+    std::vector<HWND> popups;
+    for (HWND hwnd : TopLevelDialogs(Pid()))
+        if (hwnd != m_sheet) popups.push_back(hwnd);
+    return popups;
+}
+
+std::optional<SeenBox> TravokProcess::FindBox() const {
+    for (HWND hwnd : Popups()) {
+        BoxParts parts;
+        EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
+        return SeenBox{hwnd, GetText(hwnd), parts.text, IconName(parts.icon)};
+    }
+    return std::nullopt;
+}
+
+SeenBox TravokProcess::WaitBox(DWORD timeoutMs) const {
+    std::optional<SeenBox> box;
+    WaitFor([&] { return (box = FindBox()).has_value(); }, timeoutMs);
+    if (!box) {
+        ADD_FAILURE() << "no message box appeared";
+        return {};
+    }
+    return *box;
+}
+
+void TravokProcess::CloseBox(const SeenBox& box) const {
+    HWND ok = GetDlgItem(box.hwnd, IDOK);
+    if (!ok) ok = GetDlgItem(box.hwnd, IDCANCEL);
+    PostMessageA(ok, BM_CLICK, 0, 0);
+    if (!WaitFor([&] { return !IsWindow(box.hwnd); })) ADD_FAILURE() << "the message box did not close";
+}
+
+void TravokProcess::Click(HWND button) const { PostMessageA(button, BM_CLICK, 0, 0); }
+
+std::vector<SeenBox> TravokProcess::ClickAndCollect(HWND button) const {
+    // The click is sent from a thread of its own: the send returns exactly when the
+    // handler has finished, while this thread closes the message boxes it shows.
+    std::atomic<bool> done{false};
+    std::thread clicker([&] {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 300000, &result);
+        done = true;
+    });
+    std::vector<SeenBox> seen;
+    while (!done) {
+        if (std::optional<SeenBox> box = FindBox()) {
+            seen.push_back(*box);
+            CloseBox(*box);
+            if (seen.size() > 20) {
+                ADD_FAILURE() << "message boxes keep coming";
+                break;
+            }
+        }
+        Sleep(5);
+    }
+    clicker.join();
+    return seen;
+}
+
+void TravokProcess::ClickNow(HWND button) const {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 30000, &result);
+}
+
+HWND TravokProcess::Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(m_info.dwThreadId, &info);
+    return info.hwndFocus;
+}
+
+bool TravokProcess::WaitExit(DWORD timeoutMs) const {
+    return WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+}  // namespace travok::test

@@ -1,0 +1,74 @@
+// Drives the real Travok.exe from a test: starts it, finds its windows, types into its
+// boxes, clicks its buttons, and reads and closes the message boxes it shows.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace travok::test {
+
+// Polls pred every 10 ms until it holds or timeoutMs has passed; returns its last value.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+
+std::string ExeDir();         // the folder of the running test program, with a final '\'
+std::string TravokExePath();  // Travok.exe of the same build
+
+std::string GetText(HWND hwnd);
+void SetText(HWND hwnd, const std::string& text);
+bool IsChecked(HWND button);
+
+struct SeenBox {
+    HWND hwnd = nullptr;
+    std::string caption;
+    std::string text;
+    LPCSTR icon = nullptr;  // IDI_HAND, IDI_ASTERISK, IDI_EXCLAMATION, IDI_QUESTION or nullptr
+};
+
+class TravokProcess {
+public:
+    // Starts Travok.exe with args and waits for its sheet ("Travok") to show.
+    explicit TravokProcess(const std::string& args = "");
+    ~TravokProcess();  // closes the program, and ends it if it does not go
+    TravokProcess(const TravokProcess&) = delete;
+    TravokProcess& operator=(const TravokProcess&) = delete;
+
+    DWORD Pid() const { return m_info.dwProcessId; }
+    HANDLE Handle() const { return m_info.hProcess; }
+    HWND Sheet() const { return m_sheet; }
+    HWND Page() const;
+    HWND Item(int id) const;  // a control of the coding page
+
+    // Returns once the UI thread has handled what was posted to it before, or is
+    // waiting in a modal loop (a message box, a dialog).
+    void Sync() const;
+
+    // Top-level windows of the process other than the sheet, such as message boxes.
+    std::vector<HWND> Popups() const;
+    std::optional<SeenBox> FindBox() const;
+    // Waits for a message box; fails the test when none comes.
+    SeenBox WaitBox(DWORD timeoutMs = 10000) const;
+    // Presses the box's OK button and waits until it is gone.
+    void CloseBox(const SeenBox& box) const;
+
+    // Clicks button, closes every message box the click shows, in order, and returns
+    // them once the click's handler has finished.
+    std::vector<SeenBox> ClickAndCollect(HWND button) const;
+    // Posted: returns at once, so a modal window the click opens does not block us.
+    void Click(HWND button) const;
+    // Returns when the click's handler has finished: for clicks that open no window.
+    void ClickNow(HWND button) const;
+
+    HWND Focus() const;  // the control with the keyboard focus in the program
+
+    bool WaitExit(DWORD timeoutMs = 10000) const;
+
+private:
+    PROCESS_INFORMATION m_info{};
+    HWND m_sheet = nullptr;
+};
+
+}  // namespace travok::test

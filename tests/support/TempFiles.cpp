@@ -1,0 +1,100 @@
+// Throwaway folders, file helpers and Unix commands for tests.
+#include "TempFiles.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace travok::test {
+
+namespace {
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = dir + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path + "\\");
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+}  // namespace
+
+TempDir::TempDir() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static unsigned counter = 0;
+    for (;;) {
+        m_path = std::string(base) + "travok-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(++counter) + "\\";
+        if (CreateDirectoryA(m_path.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "cannot create " << m_path;
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadBytes(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot read " << path << ": error " << GetLastError();
+        return {};
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot write " << path << ": error " << GetLastError();
+    DWORD written = 0;
+    BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    ASSERT_TRUE(ok && written == bytes.size()) << "short write to " << path;
+}
+
+std::string PatternBytes(size_t n, const std::string& alphabet, unsigned seed) {
+    std::string bytes(n, '\0');
+    unsigned state = seed * 2654435761u + 12345u;
+    for (size_t i = 0; i < n; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes[i] = alphabet[(state >> 16) % alphabet.size()];
+    }
+    return bytes;
+}
+
+int RunUnix(const std::string& shellCommand) {
+    std::string command = "/bin/sh -c \"" + shellCommand + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    WaitForSingleObject(info.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace travok::test

@@ -1,0 +1,34 @@
+// Throwaway folders and whole-file reads and writes for tests.
+#pragma once
+
+#include <string>
+
+namespace travok::test {
+
+// A fresh folder under the Windows temp folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }  // with a final '\'
+    std::string File(const std::string& name) const { return m_path + name; }
+
+private:
+    std::string m_path;
+};
+
+bool FileExists(const std::string& path);
+std::string ReadBytes(const std::string& path);  // the whole file; fails the test if unreadable
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// A deterministic byte string of n bytes over the given alphabet of byte values.
+std::string PatternBytes(size_t n, const std::string& alphabet, unsigned seed = 1);
+
+// Runs a Linux command line through /bin/sh (Wine starts Unix programs natively);
+// returns its exit code, or -1 when it could not be started.
+int RunUnix(const std::string& shellCommand);
+
+}  // namespace travok::test

@@ -1,0 +1,143 @@
+// The increment key coder: the byte core, file blocks with the key restarting every
+// 9990 bytes, and the BSTR operations.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+
+#include "coder/Codifica.h"
+#include "coder/IncrementKey.h"
+#include "framework/String.h"
+
+using travok::Direction;
+
+namespace {
+
+std::string Code(Direction d, const std::string& text, const std::string& key) {
+    auto out = travok::CodeText(d, text, key);
+    return {out.begin(), out.end()};
+}
+
+// The definition, one byte at a time, to hold the vectorised coder against.
+std::string Reference(Direction d, const std::string& text, const std::string& key, size_t restartEvery = 0) {
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t pos = restartEvery ? i % restartEvery : i;
+        int shift = static_cast<unsigned char>(key[pos % key.size()]) - 48;
+        if (d == Direction::Decode) shift = -shift;
+        out[i] = static_cast<char>(static_cast<unsigned char>(text[i]) + shift);
+    }
+    return out;
+}
+
+struct Case {
+    const char* what;
+    std::string text, key, encoded;
+};
+
+const Case kCases[] = {
+    {"one digit shifts every byte by it", "ABC", "1", "BCD"},
+    {"several digits cycle from the first", "AAAAA", "123", "BCDBC"},
+    {"a key longer than the text uses its first digits", "AB", "12345", "BD"},
+    {"digit zero leaves bytes alone", "Hello", "000", "Hello"},
+    {"encoding wraps past 255 to 0 and up", std::string("\xFE\xFF", 2), "3", std::string("\x01\x02", 2)},
+    {"a letter in the key shifts by its code minus 48", "a", "A", std::string(1, 'a' + 17)},
+    {"a key byte below '0' shifts downwards", "a", "/", "`"},
+    {"line breaks are coded like any byte", "\r\n", "5", "\x12\x0F"},
+    {"a byte that codes to zero is kept, and so is what follows", std::string("\xFF" "A", 2), "1",
+     std::string("\x00" "B", 2)},
+    {"an empty text gives an empty result", "", "7", ""},
+    {"an empty text with an empty key is fine", "", "", ""},
+};
+
+class CoderCases : public testing::TestWithParam<Case> {};
+
+TEST_P(CoderCases, EncodesAndDecodesBack) {
+    const Case& c = GetParam();
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Code(Direction::Encode, c.text, c.key), c.encoded);
+    EXPECT_EQ(Code(Direction::Decode, c.encoded, c.key), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CoderCases, testing::ValuesIn(kCases));
+
+TEST(Coder, DecodingWrapsBelowZeroToTheTop) {
+    EXPECT_EQ(Code(Direction::Decode, std::string("\x01\x02", 2), "3"), std::string("\xFE\xFF", 2));
+}
+
+TEST(Coder, EveryByteValueRoundTripsWithEveryDigit) {
+    std::string all(256, '\0');
+    std::iota(all.begin(), all.end(), '\0');
+    for (const std::string key : {"0", "1", "9", "1234567", "98765432109876543210"}) {
+        SCOPED_TRACE(key);
+        std::string coded = Code(Direction::Encode, all, key);
+        EXPECT_EQ(coded, Reference(Direction::Encode, all, key));
+        EXPECT_EQ(Code(Direction::Decode, coded, key), all);
+    }
+}
+
+TEST(Coder, VectorisedPathMatchesTheDefinitionAtEveryLengthAndKeyPosition) {
+    // Lengths around the 16-byte vector width and the pattern length, keys of many sizes.
+    const std::string text = std::string(5000, 'x') + "tail";
+    for (size_t keyLength : {1u, 2u, 7u, 16u, 17u, 200u, 4097u}) {
+        std::string key;
+        for (size_t i = 0; i < keyLength; ++i) key += static_cast<char>('0' + (i * 7 + 3) % 10);
+        travok::KeyCoder coder(Direction::Encode, key);
+        for (size_t n : {0u, 1u, 15u, 16u, 33u, 4095u, 4096u, 4097u, 5004u}) {
+            for (size_t keyPos : {0u, 1u, keyLength - 1}) {
+                std::string out(n, '\0');
+                coder.Code(reinterpret_cast<const uint8_t*>(text.data()), reinterpret_cast<uint8_t*>(out.data()), n,
+                           keyPos);
+                std::string rotated = key.substr(keyPos % keyLength) + key.substr(0, keyPos % keyLength);
+                ASSERT_EQ(out, Reference(Direction::Encode, text.substr(0, n), rotated))
+                    << "key length " << keyLength << ", n " << n << ", key position " << keyPos;
+            }
+        }
+    }
+}
+
+TEST(Coder, EmptyKeyWithTextIsRefused) {
+    EXPECT_THROW(Code(Direction::Encode, "abc", ""), travok::EmptyKeyError);
+}
+
+TEST(FileBlocks, KeyRestartsAtEvery9990BytesOfTheFileWhateverTheBlocks) {
+    const std::string key = "1234567";  // 9990 is not a multiple of 7: a restart shows
+    const std::string file = std::string(25000, 'a');
+    const std::string expected = Reference(Direction::Encode, file, key, travok::kFileChunk);
+    travok::KeyCoder coder(Direction::Encode, key);
+    for (size_t block : {9990u, 1000u, 9991u, 25000u, 4096u}) {
+        std::string data = file;
+        for (size_t offset = 0; offset < data.size(); offset += block) {
+            size_t n = std::min(block, data.size() - offset);
+            travok::CodeFileBlock(coder, reinterpret_cast<uint8_t*>(data.data()) + offset, n, offset);
+        }
+        EXPECT_EQ(data, expected) << "block size " << block;
+    }
+    EXPECT_EQ(expected[9989], 'a' + (9989 % 7) + 1);
+    EXPECT_EQ(expected[9990], 'a' + 1);
+    EXPECT_EQ(expected[19980], 'a' + 1);
+}
+
+TEST(Codifica, ReturnsEveryCodedCharacterAsABstr) {
+    CBstr coded(travok::Codifica(std::string("\xFF" "ab", 3), "1"));
+    ASSERT_EQ(coded.Length(), 3u);  // the zero stays, and what follows it
+    EXPECT_EQ(coded.View()[0], L'\0');
+    EXPECT_EQ(coded.ToAnsi(), std::string("\0bc", 3));
+    CBstr back(travok::DeCodifica(coded.ToAnsi(), "1"));
+    EXPECT_EQ(back.ToAnsi(), std::string("\xFF" "ab", 3));
+}
+
+TEST(Codifica, HighBytesComeBackUnchangedThroughTheCodePage) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    CBstr coded(travok::Codifica(all, "0"));
+    EXPECT_EQ(coded.ToAnsi(), all);
+}
+
+TEST(Codifica, EmptyTextGivesAnEmptyStringNotNull) {
+    CBstr coded(travok::Codifica("", ""));
+    ASSERT_NE(coded.Get(), nullptr);
+    EXPECT_EQ(coded.Length(), 0u);
+}
+
+}  // namespace
