@@ -33,6 +33,7 @@ std::string Reference(Direction d, const std::string& text, const std::string& k
 struct Case {
     const char* what;
     std::string text, key, encoded;
+    friend void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
 };
 
 const Case kCases[] = {

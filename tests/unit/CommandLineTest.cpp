@@ -11,6 +11,7 @@ struct SwitchCase {
     const char* name;
     bool found;
     const char* left;  // the command line afterwards
+    friend void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.what; }
 };
 
 const SwitchCase kSwitches[] = {
