@@ -3,7 +3,7 @@
 BUILD ?= build
 CMAKE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup configure build run test clean
+.PHONY: all setup configure build run test bench clean
 
 all: build
 
@@ -24,6 +24,12 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
+
+# Speed and memory figures against baselines measured in the same run.
+bench: build
+	$(BUILD)/wine-run $(BUILD)/bin/coder_bench.exe
+	$(BUILD)/wine-run $(BUILD)/bin/run_bench.exe
+	$(BUILD)/wine-run --shutdown
 
 clean:
 	rm -rf $(BUILD)

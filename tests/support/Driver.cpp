@@ -9,12 +9,12 @@
 
 namespace travok::test {
 
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (pred()) return true;
         if (GetTickCount() - start > timeoutMs) return pred();
-        Sleep(10);
+        Sleep(pollMs);
     }
 }
 

@@ -11,8 +11,8 @@
 
 namespace travok::test {
 
-// Polls pred every 10 ms until it holds or timeoutMs has passed; returns its last value.
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+// Polls pred every pollMs until it holds or timeoutMs has passed; returns its last value.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 10000, DWORD pollMs = 10);
 
 std::string ExeDir();         // the folder of the running test program, with a final '\'
 std::string TravokExePath();  // Travok.exe of the same build

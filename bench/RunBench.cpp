@@ -1,0 +1,143 @@
+// P2-P4: the real Travok.exe measured from outside. File-to-File throughput of a 1 GiB
+// file on tmpfs against cp, peak memory of 1 GiB and 5 GiB runs, and start-up time
+// against Wine's notepad.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Driver.h"
+#include "Harness.h"
+#include "TempFiles.h"
+#include "res/resource.h"
+
+using namespace travok::bench;
+using namespace travok::test;
+
+namespace {
+
+const std::string kUnixDir = "/dev/shm/travok-bench";
+const std::string kWinDir = "Z:\\dev\\shm\\travok-bench\\";
+
+// One File-to-File run through the page of a running Travok; returns its seconds.
+double FileToFile(const TravokProcess& app, const std::string& input, const std::string& output) {
+    SetText(app.Item(IDC_INPUT_PATH), input);
+    SetText(app.Item(IDC_OUTPUT_PATH), output);
+    SetText(app.Item(IDC_KEY), "1234567");
+    app.ClickNow(app.Item(IDC_FROM_FILE));
+    app.ClickNow(app.Item(IDC_TO_FILE));
+    double start = Seconds();
+    std::vector<SeenBox> boxes = app.ClickAndCollect(app.Item(IDC_ACTION));
+    double seconds = Seconds() - start;
+    for (const SeenBox& box : boxes) std::printf("  unexpected message: %s\n", box.text.c_str());
+    return seconds;
+}
+
+struct Memory {
+    double peakPrivateMiB;
+    double peakWorkingSetMiB;
+};
+
+Memory PeakMemory(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(process, &counters, sizeof counters);
+    return {counters.PeakPagefileUsage / 1048576.0, counters.PeakWorkingSetSize / 1048576.0};
+}
+
+void FileThroughput() {
+    constexpr int kRuns = 3;
+    RunUnix("head -c 1G /dev/urandom > " + kUnixDir + "/in.bin");
+    const double gib = 1.073741824;  // GB in a GiB
+    double cpSeconds = MedianSeconds(kRuns, [] { RunUnix("cp " + kUnixDir + "/in.bin " + kUnixDir + "/cp.bin"); });
+    RunUnix("rm -f " + kUnixDir + "/cp.bin");
+
+    TravokProcess app;
+    std::vector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        times.push_back(FileToFile(app, kWinDir + "in.bin", kWinDir + "out.bin"));
+        RunUnix("rm -f " + kUnixDir + "/out.bin");
+    }
+    std::sort(times.begin(), times.end());
+    Report("P2 File-to-File, 1 GiB on tmpfs", gib / times[kRuns / 2], "cp of the same file", gib / cpSeconds, "GB/s",
+           ">= 0.9");
+}
+
+void FlatMemory() {
+    // Sparse inputs cost no memory; the output goes to /dev/null so that only Travok's
+    // own memory counts.
+    Memory peak[2];
+    const char* sizes[2] = {"1G", "5G"};
+    for (int i = 0; i < 2; ++i) {
+        RunUnix("truncate -s " + std::string(sizes[i]) + " " + kUnixDir + "/sparse.bin");
+        TravokProcess app;
+        FileToFile(app, kWinDir + "sparse.bin", "Z:\\dev\\null");
+        peak[i] = PeakMemory(app.Handle());
+        RunUnix("rm -f " + kUnixDir + "/sparse.bin");
+    }
+    Report("P3 peak private memory, 5 GiB run", peak[1].peakPrivateMiB, "1 GiB run", peak[0].peakPrivateMiB, "MiB",
+           "difference < 1 MiB: " + std::to_string(peak[1].peakPrivateMiB - peak[0].peakPrivateMiB));
+    Report("P3 peak working set, 5 GiB run", peak[1].peakWorkingSetMiB, "1 GiB run", peak[0].peakWorkingSetMiB,
+           "MiB", "difference < 1 MiB: " + std::to_string(peak[1].peakWorkingSetMiB - peak[0].peakWorkingSetMiB));
+}
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleTopLevel(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && IsWindowVisible(hwnd) && GetWindowTextLengthA(hwnd) > 0) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Seconds from CreateProcess to a visible top-level window with nothing left to paint.
+double StartUp(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string command = commandLine;
+    double start = Seconds();
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    WindowSearch search{info.dwProcessId, nullptr};
+    WaitFor([&] {
+        search.found = nullptr;
+        EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
+        return search.found && !GetUpdateRect(search.found, nullptr, FALSE);
+    }, 30000, 1);
+    double seconds = Seconds() - start;
+    PostMessageA(search.found, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return seconds;
+}
+
+void StartUpTime() {
+    constexpr int kRuns = 7;
+    StartUp("notepad.exe");  // warm both up once
+    StartUp("\"" + TravokExePath() + "\"");
+    double notepad = MedianSeconds(kRuns, [] { StartUp("notepad.exe"); });
+    double travok = MedianSeconds(kRuns, [] { StartUp("\"" + TravokExePath() + "\""); });
+    Report("P4 start-up to a painted window", travok * 1000, "notepad", notepad * 1000, "ms", "<= 1.2");
+}
+
+}  // namespace
+
+int main() {
+    RunUnix("mkdir -p " + kUnixDir);
+    FileThroughput();
+    FlatMemory();
+    StartUpTime();
+    RunUnix("rm -rf " + kUnixDir);
+    return 0;
+}
