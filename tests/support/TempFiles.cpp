@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "Driver.h"
+
 namespace travok::test {
 
 namespace {
@@ -82,19 +86,22 @@ std::string PatternBytes(size_t n, const std::string& alphabet, unsigned seed) {
     return bytes;
 }
 
-int RunUnix(const std::string& shellCommand) {
-    std::string command = "/bin/sh -c \"" + shellCommand + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return -1;
-    WaitForSingleObject(info.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return static_cast<int>(code);
+int RunUnix(const std::string& shellCommand, std::string* output) {
+    // Wine cannot start Linux programs itself: wine-run keeps a runner that executes
+    // scripts dropped into its spool folder and writes their exit codes beside them.
+    char spool[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("TRAVOK_UNIX_SPOOL", spool, MAX_PATH)) return -1;
+    static unsigned counter = 0;
+    const std::string job = std::string(spool) + "\\job-" + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(++counter);
+    WriteBytes(job + ".tmp", shellCommand + "\n");
+    if (!MoveFileA((job + ".tmp").c_str(), (job + ".sh").c_str())) return -1;
+    if (!WaitFor([&] { return FileExists(job + ".rc"); }, 120000, 5)) return -1;
+    const int code = std::atoi(ReadBytes(job + ".rc").c_str());
+    if (output) *output = ReadBytes(job + ".out");
+    DeleteFileA((job + ".rc").c_str());
+    DeleteFileA((job + ".out").c_str());
+    return code;
 }
 
 }  // namespace travok::test

@@ -27,8 +27,9 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // A deterministic byte string of n bytes over the given alphabet of byte values.
 std::string PatternBytes(size_t n, const std::string& alphabet, unsigned seed = 1);
 
-// Runs a Linux command line through /bin/sh (Wine starts Unix programs natively);
-// returns its exit code, or -1 when it could not be started.
-int RunUnix(const std::string& shellCommand);
+// Runs a Linux shell command as the user running the tests (through wine-run's runner,
+// since Wine cannot start Linux programs) and waits for it; returns its exit code, or
+// -1 when it could not be run. output, if given, receives what it printed.
+int RunUnix(const std::string& shellCommand, std::string* output = nullptr);
 
 }  // namespace travok::test
