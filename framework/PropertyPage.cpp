@@ -39,7 +39,7 @@ BOOL CPropertyPage::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& resu
         result = PSNRET_NOERROR;
         return TRUE;
     case PSN_HELP:
-        AfxGetApp()->OnHelp();
+        if (CWinApp* app = AfxGetApp()) app->OnHelp();
         return TRUE;
     default:
         return FALSE;

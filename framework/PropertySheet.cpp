@@ -53,6 +53,7 @@ INT_PTR CPropertySheet::DoModal() {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
+        if (PressPageDefaultButton(hwnd, msg)) continue;
         if (!PropSheet_IsDialogMessage(hwnd, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
@@ -64,6 +65,24 @@ INT_PTR CPropertySheet::DoModal() {
     }
     m_hWnd = nullptr;
     return result;
+}
+
+bool CPropertySheet::PressPageDefaultButton(HWND sheet, const MSG& msg) {
+    // Enter in a page's box would otherwise press the sheet's OK, which closes it and
+    // throws away what was typed: a page with a default button of its own gets it.
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    if (!page || !IsChild(page, msg.hwnd)) return false;
+    // Boxes that take Enter themselves (multi-line text) and buttons keep it.
+    LRESULT code = ::SendMessageA(msg.hwnd, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg));
+    if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))
+        return false;
+    LRESULT defaultId = ::SendMessageA(page, DM_GETDEFID, 0, 0);
+    if (HIWORD(defaultId) != DC_HASDEFID) return false;
+    HWND button = GetDlgItem(page, LOWORD(defaultId));
+    if (!button || !::IsWindowEnabled(button)) return false;
+    ::SendMessageA(button, BM_CLICK, 0, 0);
+    return true;
 }
 
 int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM) {

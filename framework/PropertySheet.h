@@ -27,6 +27,7 @@ protected:
     virtual void OnSysCommand(UINT id, LPARAM lParam);
 
 private:
+    static bool PressPageDefaultButton(HWND sheet, const MSG& msg);
     static int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR refData);

@@ -122,3 +122,27 @@ TEST_P(Ending, EachButtonEndsTheProgram) {
 INSTANTIATE_TEST_SUITE_P(OkAndCancel, Ending, testing::Values(IDOK, IDCANCEL));
 
 }  // namespace
+
+namespace {
+
+TEST(EnterKey, InTheKeyBoxRunsActionAndKeepsTheProgramOpen) {
+    TravokProcess app;
+    SetText(app.Item(IDC_INPUT), "abc");
+    SetText(app.Item(IDC_KEY), "1");
+    // A key press reaches the program's own loop, as one typed would.
+    PostMessageA(app.Item(IDC_KEY), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    EXPECT_TRUE(WaitFor([&] { return GetText(app.Item(IDC_RESULT)) == "bcd"; }));
+    EXPECT_FALSE(app.WaitExit(200)) << "Enter in the key box closed the program";
+}
+
+TEST(EnterKey, InTheInputTextStartsANewLine) {
+    TravokProcess app;
+    SetText(app.Item(IDC_INPUT), "abc");
+    PostMessageA(app.Item(IDC_INPUT), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageA(app.Item(IDC_INPUT), WM_CHAR, '\r', 0x001C0001);
+    EXPECT_TRUE(WaitFor([&] { return GetText(app.Item(IDC_INPUT)).find("\r\n") != std::string::npos; }));
+    EXPECT_EQ(GetText(app.Item(IDC_RESULT)), "");
+    EXPECT_FALSE(app.WaitExit(200));
+}
+
+}  // namespace
