@@ -31,6 +31,10 @@
 #define IDS_ERROR_CAPTION   120
 #define IDS_ERROR_WITH      121
 #define IDS_ERROR_SEPARATOR 122
+// String table: file dialog filters and key files
+#define IDS_ALL_FILES_FILTER 140
+#define IDS_KEY_FILES_FILTER 141
+#define IDS_KEY_TOO_LONG    142
 
 // Coding page controls (template 130)
 #define IDC_INPUT           1000
