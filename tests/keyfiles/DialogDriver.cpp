@@ -1,0 +1,127 @@
+// Driving the common file dialogs of another process by message.
+#include "DialogDriver.h"
+
+#include <gtest/gtest.h>
+
+namespace travok::test {
+
+PendingClick::PendingClick(const TravokProcess& app, HWND button) : m_app(app) {
+    m_sender = std::thread([this, button] {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
+        m_done = true;
+    });
+}
+
+PendingClick::~PendingClick() {
+    // A test that failed half-way leaves windows open: cancel them so the handler ends.
+    for (int i = 0; i < 200 && !m_done; ++i) {
+        for (HWND popup : m_app.Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        WaitFor([&] { return m_done.load(); }, 100);
+    }
+    m_sender.join();
+}
+
+std::vector<SeenBox> PendingClick::Finish() {
+    std::vector<SeenBox> seen;
+    while (!m_done) {
+        if (std::optional<SeenBox> box = m_app.FindBox()) {
+            seen.push_back(*box);
+            m_app.CloseBox(*box);
+            if (seen.size() > 20) {
+                ADD_FAILURE() << "message boxes keep coming";
+                break;
+            }
+        }
+        Sleep(5);
+    }
+    return seen;
+}
+
+HWND WaitFileDialog(const TravokProcess& app) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND popup : app.Popups())
+            if (GetDlgItem(popup, kFileNameField) && IsWindowVisible(GetDlgItem(popup, IDOK))) found = popup;
+        return found != nullptr;
+    });
+    if (!found) ADD_FAILURE() << "no file dialog appeared";
+    return found;
+}
+
+HWND WaitPromptAbove(const TravokProcess& app, HWND fileDialog, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND popup : app.Popups())
+            if (popup != fileDialog && GetWindow(popup, GW_OWNER) == fileDialog) found = popup;
+        return found != nullptr;
+    }, timeoutMs);
+    return found;
+}
+
+namespace {
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM lParam) {
+    char cls[64] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+        *reinterpret_cast<std::string*>(lParam) += GetText(child);
+    return TRUE;
+}
+}  // namespace
+
+std::string BoxText(HWND box) {
+    std::string text;
+    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void TypeFileName(HWND fileDialog, const std::string& name) { SetText(GetDlgItem(fileDialog, kFileNameField), name); }
+
+void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+
+bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }); }
+
+std::string UnixPath(const std::string& windowsPath) {
+    using ToUnix = char*(CDECL*)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* unix = toUnix(wide.c_str());
+    if (!unix) return {};
+    std::string path = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return path;
+}
+
+std::string ClipboardText() {
+    // Another process may hold the clipboard for a moment.
+    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return "<cannot open>";
+    std::string text = "<none>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* locked = static_cast<const char*>(GlobalLock(data))) {
+            text = locked;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+bool SetClipboardText(const std::string& text) {
+    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return false;
+    bool ok = false;
+    if (EmptyClipboard()) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+        if (memory) {
+            memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+            GlobalUnlock(memory);
+            ok = SetClipboardData(CF_TEXT, memory) != nullptr;
+            if (!ok) GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+    return ok;
+}
+
+}  // namespace travok::test

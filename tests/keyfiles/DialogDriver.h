@@ -1,0 +1,57 @@
+// Answers the common file dialogs that a click on the coding page opens, and the
+// prompts and message boxes that follow them.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Driver.h"
+
+namespace travok::test {
+
+constexpr int kFileNameField = 0x47c;  // cmb13: a ComboBoxEx whose children share the id
+constexpr int kFileTypeList = 0x470;   // cmb1: the filter list
+
+// A click whose handler runs modal windows that the test answers. The click is sent
+// from a thread of its own, so that Finish() knows exactly when the handler returned.
+class PendingClick {
+public:
+    PendingClick(const TravokProcess& app, HWND button);
+    ~PendingClick();  // cancels whatever is still open, then waits for the handler
+    PendingClick(const PendingClick&) = delete;
+    PendingClick& operator=(const PendingClick&) = delete;
+
+    bool Done() const { return m_done; }
+    // Closes each message box shown until the handler returns; returns them in order.
+    std::vector<SeenBox> Finish();
+
+private:
+    const TravokProcess& m_app;
+    std::atomic<bool> m_done{false};
+    std::thread m_sender;
+};
+
+// The process's common file dialog, once shown; nullptr, with a test failure, if none.
+HWND WaitFileDialog(const TravokProcess& app);
+// A window shown above the file dialog (the overwrite prompt); nullptr if none comes.
+HWND WaitPromptAbove(const TravokProcess& app, HWND fileDialog, DWORD timeoutMs = 10000);
+// The texts of a message box's Static children, joined.
+std::string BoxText(HWND box);
+
+void TypeFileName(HWND fileDialog, const std::string& name);
+// Posts a click on the window's button id, so that a modal window it opens cannot block.
+void Press(HWND window, int id);
+bool WaitGone(HWND window);
+
+// The Linux path of a Windows path, through Wine's own mapping; empty when unknown.
+std::string UnixPath(const std::string& windowsPath);
+
+// The clipboard's text (CF_TEXT) as this process sees it; "<none>" when there is none.
+std::string ClipboardText();
+bool SetClipboardText(const std::string& text);
+
+}  // namespace travok::test

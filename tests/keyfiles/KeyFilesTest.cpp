@@ -1,0 +1,488 @@
+// Path pickers, key files and result copy, driven through the real page of the real
+// Travok.exe and the real common dialogs.
+#include <gtest/gtest.h>
+
+#include "DialogDriver.h"
+#include "TempFiles.h"
+#include "res/resource.h"
+
+using namespace travok::test;
+
+namespace {
+
+// The most the key box holds; a longer key file is refused.
+constexpr size_t kKeyBoxLimit = 4u << 20;
+
+const std::string kDigits = "0123456789";
+
+class KeyFiles : public testing::Test {
+protected:
+    // The dialogs make the folder of the chosen file the program's current folder:
+    // the program must end before the folder can go, so it is declared after it.
+    TempDir dir;
+    TravokProcess app;
+
+    HWND Item(int id) const { return app.Item(id); }
+    void Type(int id, const std::string& text) const { SetText(Item(id), text); }
+    std::string Text(int id) const { return GetText(Item(id)); }
+
+    enum class Existing { No, Replace };
+
+    // Clicks button, enters name in the file dialog it opens and presses OK. An
+    // overwrite prompt is answered Yes when the file exists, and is a failure when it
+    // does not. Returns the message boxes the handler showed after the dialog.
+    std::vector<SeenBox> Choose(int button, const std::string& name, Existing existing = Existing::No) const {
+        PendingClick click(app, Item(button));
+        HWND dialog = WaitFileDialog(app);
+        if (!dialog) return {};
+        TypeFileName(dialog, name);
+        Press(dialog, IDOK);
+        HWND prompt = nullptr;
+        WaitFor([&] { return !IsWindow(dialog) || (prompt = WaitPromptAbove(app, dialog, 0)) != nullptr; });
+        if (existing == Existing::Replace) {
+            EXPECT_TRUE(prompt) << "no overwrite prompt for " << name;
+            if (prompt) Press(prompt, IDYES);
+        } else if (prompt) {
+            ADD_FAILURE() << "unexpected prompt: " << BoxText(prompt);
+            return {};
+        }
+        if (!WaitGone(dialog)) {
+            ADD_FAILURE() << "the file dialog stayed open";
+            return {};
+        }
+        return click.Finish();
+    }
+
+    void LoadKey(const std::string& path) const { EXPECT_TRUE(Choose(IDC_OPEN_KEY, path).empty()); }
+    void SaveKey(const std::string& path, Existing existing = Existing::No) const {
+        EXPECT_TRUE(Choose(IDC_SAVE_KEY, path, existing).empty());
+    }
+};
+
+// --- The dialogs themselves ---------------------------------------------------------
+
+struct DialogCase {
+    const char* what;
+    int button;
+    const char* caption;      // the platform's caption: an open or a save dialog
+    const char* initialName;
+    const char* firstFilter;  // the active entry when the dialog opens
+    int filterCount;
+};
+
+const DialogCase kDialogs[] = {
+    {"input Browse", IDC_BROWSE_INPUT, "Open", "*.*", "All files (*.*)", 1},
+    {"output Browse", IDC_BROWSE_OUTPUT, "Save As", "*.*", "All files (*.*)", 1},
+    {"key Open", IDC_OPEN_KEY, "Open", "*.key", "Key files (*.key)", 2},
+    {"key Save", IDC_SAVE_KEY, "Save As", "*.key", "Key files (*.key)", 2},
+};
+
+TEST_F(KeyFiles, EachButtonOpensItsModalDialogWithItsFilterAndInitialName) {
+    for (const DialogCase& c : kDialogs) {
+        SCOPED_TRACE(c.what);
+        PendingClick click(app, Item(c.button));
+        HWND dialog = WaitFileDialog(app);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(GetText(dialog), c.caption);
+        EXPECT_EQ(GetText(GetDlgItem(dialog, kFileNameField)), c.initialName);
+        HWND filters = GetDlgItem(dialog, kFileTypeList);
+        EXPECT_EQ(GetText(filters), c.firstFilter);
+        EXPECT_EQ(SendMessageA(filters, CB_GETCOUNT, 0, 0), c.filterCount);
+        EXPECT_FALSE(IsWindowEnabled(app.Sheet())) << "the main window must wait for the dialog";
+        Press(dialog, IDCANCEL);
+        EXPECT_TRUE(WaitGone(dialog));
+        EXPECT_TRUE(click.Finish().empty());
+        EXPECT_TRUE(IsWindowEnabled(app.Sheet()));
+    }
+}
+
+struct CancelCase {
+    const char* what;
+    int button;
+    const char* name;     // typed into the dialog before it is dismissed
+    const char* content;  // the file's bytes beforehand; nullptr: no such file
+    bool closeBox;        // dismissed with the close box instead of Cancel
+};
+
+const CancelCase kCancels[] = {
+    {"input Browse, existing file", IDC_BROWSE_INPUT, "picked.txt", "data", false},
+    {"output Browse, new name", IDC_BROWSE_OUTPUT, "new.txt", nullptr, false},
+    {"output Browse, existing file", IDC_BROWSE_OUTPUT, "old.txt", "old data", true},
+    {"key Open, existing key file", IDC_OPEN_KEY, "other.key", "999", false},
+    {"key Open, closed", IDC_OPEN_KEY, "other.key", "999", true},
+    {"key Save, existing key file", IDC_SAVE_KEY, "saved.key", "555", false},
+    {"key Save, new name", IDC_SAVE_KEY, "new.key", nullptr, true},
+};
+
+TEST_F(KeyFiles, DismissingAnyDialogChangesNothing) {
+    const int boxes[] = {IDC_INPUT, IDC_INPUT_PATH, IDC_KEY, IDC_RESULT, IDC_OUTPUT_PATH};
+    for (int id : boxes) Type(id, "text of " + std::to_string(id));
+    for (const CancelCase& c : kCancels) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File(c.name);
+        if (c.content) WriteBytes(path, c.content);
+
+        PendingClick click(app, Item(c.button));
+        HWND dialog = WaitFileDialog(app);
+        ASSERT_TRUE(dialog);
+        TypeFileName(dialog, path);
+        if (c.closeBox) PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else Press(dialog, IDCANCEL);
+        EXPECT_TRUE(WaitGone(dialog));
+        EXPECT_TRUE(click.Finish().empty());
+
+        for (int id : boxes) EXPECT_EQ(Text(id), "text of " + std::to_string(id)) << "box " << id;
+        EXPECT_TRUE(IsChecked(Item(IDC_FROM_TEXT)));
+        EXPECT_TRUE(IsChecked(Item(IDC_TO_TEXT)));
+        if (c.content) EXPECT_EQ(ReadBytes(path), c.content);
+        else EXPECT_FALSE(FileExists(path));
+    }
+}
+
+// --- Path pickers ---------------------------------------------------------------------
+
+TEST_F(KeyFiles, PickedInputFileFillsItsBoxAndTheTextStaysTheInput) {
+    const std::string path = dir.File("input.txt");
+    WriteBytes(path, "xyz");
+    Type(IDC_INPUT, "abc");
+    Type(IDC_KEY, "1");
+
+    EXPECT_TRUE(Choose(IDC_BROWSE_INPUT, path).empty());
+    EXPECT_EQ(Text(IDC_INPUT_PATH), path);
+    EXPECT_TRUE(IsChecked(Item(IDC_FROM_TEXT)));
+    EXPECT_FALSE(IsChecked(Item(IDC_FROM_FILE)));
+    EXPECT_EQ(ReadBytes(path), "xyz");
+
+    // The run still codes the text box, not the picked file.
+    EXPECT_TRUE(app.ClickAndCollect(Item(IDC_ACTION)).empty());
+    EXPECT_EQ(Text(IDC_RESULT), "bcd");
+    EXPECT_EQ(Text(IDC_INPUT), "abc");
+}
+
+TEST_F(KeyFiles, PickedNamesAreTakenAsTheDialogReturnsThem) {
+    struct Case {
+        const char* what;
+        int button;
+        int box;
+        const char* typed;
+        const char* expected;  // the file name the box ends with
+    };
+    const Case cases[] = {
+        // An open dialog may return a file that does not exist.
+        {"input, missing file", IDC_BROWSE_INPUT, IDC_INPUT_PATH, "missing.txt", "missing.txt"},
+        {"output, new file", IDC_BROWSE_OUTPUT, IDC_OUTPUT_PATH, "new.dat", "new.dat"},
+        // No default extension for the output: the name stays as typed.
+        {"output, no extension", IDC_BROWSE_OUTPUT, IDC_OUTPUT_PATH, "plain", "plain"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Type(IDC_INPUT_PATH, "before");
+        Type(IDC_OUTPUT_PATH, "before");
+        EXPECT_TRUE(Choose(c.button, dir.File(c.typed)).empty());
+        EXPECT_EQ(Text(c.box), dir.File(c.expected));
+        EXPECT_EQ(Text(c.box == IDC_INPUT_PATH ? IDC_OUTPUT_PATH : IDC_INPUT_PATH), "before");
+        EXPECT_FALSE(FileExists(dir.File(c.expected))) << "a picker must not create the file";
+    }
+}
+
+TEST_F(KeyFiles, SaveDialogsAskBeforeReturningAnExistingFile) {
+    struct Case {
+        const char* what;
+        int button;
+        const char* after;  // the file's bytes once the name has been accepted
+    };
+    const Case cases[] = {
+        {"output Browse", IDC_BROWSE_OUTPUT, "777"},  // picking writes nothing
+        {"key Save", IDC_SAVE_KEY, "4242"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("existing.key");
+        WriteBytes(path, "777");
+        Type(IDC_KEY, "4242");
+        Type(IDC_OUTPUT_PATH, "before");
+
+        PendingClick click(app, Item(c.button));
+        HWND dialog = WaitFileDialog(app);
+        ASSERT_TRUE(dialog);
+        TypeFileName(dialog, path);
+        Press(dialog, IDOK);
+        HWND prompt = WaitPromptAbove(app, dialog);
+        ASSERT_TRUE(prompt) << "no overwrite prompt";
+        EXPECT_TRUE(GetDlgItem(prompt, IDYES) && GetDlgItem(prompt, IDNO)) << BoxText(prompt);
+
+        // No: back in the dialog, nothing returned yet.
+        Press(prompt, IDNO);
+        EXPECT_TRUE(WaitGone(prompt));
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_FALSE(click.Done());
+        EXPECT_EQ(ReadBytes(path), "777");
+        EXPECT_EQ(Text(IDC_OUTPUT_PATH), "before");
+
+        // Yes: the dialog returns the name.
+        Press(dialog, IDOK);
+        prompt = WaitPromptAbove(app, dialog);
+        ASSERT_TRUE(prompt) << "no overwrite prompt the second time";
+        Press(prompt, IDYES);
+        EXPECT_TRUE(WaitGone(dialog));
+        EXPECT_TRUE(click.Finish().empty());
+        EXPECT_EQ(ReadBytes(path), c.after);
+        EXPECT_EQ(Text(IDC_OUTPUT_PATH), c.button == IDC_BROWSE_OUTPUT ? path : "before");
+        EXPECT_EQ(Text(IDC_KEY), "4242");
+    }
+}
+
+// --- Key files ------------------------------------------------------------------------
+
+struct KeyFileCase {
+    const char* what;
+    std::string bytes;  // the key file
+    std::string key;    // what the key box shows after loading it
+};
+
+TEST_F(KeyFiles, KeyFileLoadsAsRawBytesUpToItsFirstZeroAndSavesBackTheSame) {
+    const std::string digits5k = PatternBytes(5000, kDigits);
+    const KeyFileCase cases[] = {
+        {"digits only", "0123456789", "0123456789"},
+        {"digits then CR LF, kept", "42\r\n", "42\r\n"},
+        {"zero as third byte", std::string("12\0" "34", 5), "12"},
+        {"zero as first byte", std::string("\0" "99", 3), ""},
+        {"300 digits, all of them", PatternBytes(300, kDigits, 3), PatternBytes(300, kDigits, 3)},
+        {"empty file", "", ""},
+        {"not validated: letters, space, code page 1252", "7a b\xE9", "7a b\xE9"},
+        // The zero lies past the first read of the file.
+        {"zero after 5000 digits", digits5k + std::string("\0" "123", 4), digits5k},
+    };
+    int n = 0;
+    for (const KeyFileCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string loaded = dir.File("load" + std::to_string(++n) + ".key");
+        WriteBytes(loaded, c.bytes);
+        Type(IDC_KEY, "555");
+        LoadKey(loaded);
+        EXPECT_EQ(Text(IDC_KEY), c.key);
+        EXPECT_EQ(ReadBytes(loaded), c.bytes);
+
+        // Saving writes the key box's bytes as they are: no line-end translation.
+        const std::string saved = dir.File("save" + std::to_string(n) + ".key");
+        SaveKey(saved);
+        EXPECT_EQ(ReadBytes(saved), c.key);
+    }
+}
+
+TEST_F(KeyFiles, SavedKeyLoadsBackWhole) {
+    struct Case {
+        const char* what;
+        std::string key;
+        const char* before;  // the file's bytes before the save; nullptr: a new file
+    };
+    const Case cases[] = {
+        {"empty key, new file", "", nullptr},
+        {"empty key truncates an existing file", "", "123456789"},
+        {"199 digits", PatternBytes(199, kDigits, 5), nullptr},
+        {"200 digits", PatternBytes(200, kDigits, 6), nullptr},
+        {"250 digits", PatternBytes(250, kDigits, 7), nullptr},
+        {"a short key over a longer file", "31", "4444444444"},
+        {"10000 digits", PatternBytes(10000, kDigits, 8), "1"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("key" + std::to_string(++n) + ".key");
+        if (c.before) WriteBytes(path, c.before);
+        Type(IDC_KEY, c.key);
+        SaveKey(path, c.before ? Existing::Replace : Existing::No);
+        EXPECT_EQ(ReadBytes(path), c.key);
+        EXPECT_EQ(Text(IDC_KEY), c.key);
+
+        Type(IDC_KEY, "0");
+        LoadKey(path);
+        EXPECT_EQ(Text(IDC_KEY), c.key);
+    }
+}
+
+TEST_F(KeyFiles, NameWithoutExtensionIsSavedAsKeyFileWhicheverFilterIsActive) {
+    for (int filter : {0, 1}) {
+        SCOPED_TRACE(filter == 0 ? "Key files" : "All files");
+        const std::string name = "plain" + std::to_string(filter);
+        Type(IDC_KEY, "2468");
+        PendingClick click(app, Item(IDC_SAVE_KEY));
+        HWND dialog = WaitFileDialog(app);
+        ASSERT_TRUE(dialog);
+        HWND filters = GetDlgItem(dialog, kFileTypeList);
+        SendMessageA(filters, CB_SETCURSEL, filter, 0);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filters));
+        TypeFileName(dialog, dir.File(name));
+        Press(dialog, IDOK);
+        EXPECT_TRUE(WaitGone(dialog));
+        EXPECT_TRUE(click.Finish().empty());
+        EXPECT_EQ(ReadBytes(dir.File(name + ".key")), "2468");
+        EXPECT_FALSE(FileExists(dir.File(name)));
+    }
+}
+
+TEST_F(KeyFiles, KeyFileThatCannotBeReadIsReportedAndEmptiesTheKeyBox) {
+    struct Case {
+        const char* what;
+        std::string path;
+        std::string report;
+    };
+    const std::string missing = dir.File("missing.key");
+    const std::string noFolder = dir.File("no such folder\\k.key");
+    const Case cases[] = {
+        {"missing file", missing, "Error with '" + missing + "' : File NOT found!"},
+        {"missing folder", noFolder, "Error with '" + noFolder + "' : Bad path!"},
+        // Opens, then every read fails: a failed read names no file.
+        {"read failure", "Z:\\proc\\self\\mem", "Error with '' : Unknown error!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Type(IDC_KEY, "123");
+        std::vector<SeenBox> boxes = Choose(IDC_OPEN_KEY, c.path);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, "Error Travok");
+        EXPECT_EQ(boxes[0].text, c.report);
+        EXPECT_EQ(boxes[0].icon, IDI_HAND);
+        EXPECT_EQ(Text(IDC_KEY), "");
+    }
+}
+
+TEST_F(KeyFiles, KeyTooLongForTheKeyBoxIsRefusedNotCut) {
+    const std::string tooLong = PatternBytes(kKeyBoxLimit + 1, kDigits, 9);
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool refused;
+        std::string key;
+    } cases[] = {
+        {"one digit over the limit", tooLong, true, ""},
+        // Only the key counts, not the file: this one ends at its third byte.
+        {"a short key before a zero, then a long tail", std::string("77\0", 3) + tooLong, false, "77"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("long.key");
+        WriteBytes(path, c.bytes);
+        Type(IDC_KEY, "555");
+        std::vector<SeenBox> boxes = Choose(IDC_OPEN_KEY, path);
+        if (c.refused) {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].caption, "Error Travok");
+            EXPECT_EQ(boxes[0].text, "The key in this file is longer than the key box can hold (" +
+                                         std::to_string(kKeyBoxLimit) + " characters), so it was not loaded.");
+            EXPECT_EQ(boxes[0].icon, IDI_HAND);
+        } else {
+            EXPECT_TRUE(boxes.empty());
+        }
+        EXPECT_EQ(Text(IDC_KEY), c.key);
+    }
+}
+
+// chattr +i makes a file unwritable even for root, who ignores the read-only
+// attribute under Wine; undone when the test ends, however it ends.
+class Immutable {
+public:
+    explicit Immutable(const std::string& windowsPath) : m_unix(UnixPath(windowsPath)) {
+        m_set = !m_unix.empty() && RunUnix("chattr +i '" + m_unix + "'") == 0;
+    }
+    ~Immutable() {
+        if (m_set) RunUnix("chattr -i '" + m_unix + "'");
+    }
+    bool IsSet() const { return m_set; }
+
+private:
+    std::string m_unix;
+    bool m_set = false;
+};
+
+TEST_F(KeyFiles, SavingOverAnUnwritableFileIsReportedAndLeavesItUnchanged) {
+    const std::string path = dir.File("locked.key");
+    WriteBytes(path, "31");
+    Immutable lock(path);
+    if (!lock.IsSet()) GTEST_SKIP() << "chattr +i failed: needs root and a file system with immutable files";
+
+    Type(IDC_KEY, "4242");
+    std::vector<SeenBox> boxes = Choose(IDC_SAVE_KEY, path, Existing::Replace);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Error Travok");
+    EXPECT_EQ(boxes[0].text, "Error with '" + path + "' : Access denied to the specified file!");
+    EXPECT_EQ(boxes[0].icon, IDI_HAND);
+    EXPECT_EQ(ReadBytes(path), "31");
+    EXPECT_EQ(Text(IDC_KEY), "4242");
+}
+
+// A small tmpfs mounted into the test folder, unmounted when the test ends.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& windowsDir, const std::string& size) : m_unix(UnixPath(windowsDir)) {
+        if (m_unix.empty() || !CreateDirectoryA(windowsDir.c_str(), nullptr)) return;
+        m_mounted = RunUnix("mount -t tmpfs -o size=" + size + " tmpfs '" + m_unix + "'") == 0;
+    }
+    ~SmallDisk() {
+        // Lazily if the program still has its current folder there.
+        if (m_mounted) RunUnix("umount '" + m_unix + "' || umount -l '" + m_unix + "'");
+    }
+    bool IsMounted() const { return m_mounted; }
+
+private:
+    std::string m_unix;
+    bool m_mounted = false;
+};
+
+TEST_F(KeyFiles, SavingOntoAFullDiskIsReported) {
+    SmallDisk disk(dir.File("small"), "8k");
+    if (!disk.IsMounted()) GTEST_SKIP() << "cannot mount a tmpfs: needs root";
+
+    // More than the disk holds: the write stores only part of it, without an error.
+    const std::string key = PatternBytes(20000, kDigits, 11);
+    const std::string path = dir.File("small\\big.key");
+    Type(IDC_KEY, key);
+    std::vector<SeenBox> boxes = Choose(IDC_SAVE_KEY, path);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error with '" + path + "' : Unknown error!");
+    EXPECT_EQ(Text(IDC_KEY), key);
+}
+
+// --- Result copy ----------------------------------------------------------------------
+
+std::pair<DWORD, DWORD> Selection(HWND edit) {
+    DWORD_PTR sel = 0;
+    SendMessageTimeoutA(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, 10000, &sel);
+    return {LOWORD(sel), HIWORD(sel)};
+}
+
+TEST_F(KeyFiles, CopyPutsExactlyTheResultBoxTextOnTheClipboardAndSelectsIt) {
+    struct Case {
+        const char* what;
+        std::string input;
+        std::string key;
+        bool toFile;          // the run writes a file and leaves the result box alone
+        std::string edited;   // typed into the result box after the run, when not empty
+        std::string copied;
+    };
+    const Case cases[] = {
+        {"after a text run", "Hello", "1", false, "", "Ifmmp"},
+        {"after a text run, key walked", "aaaa", "123", false, "", "bcdb"},
+        {"after a run to a file: what the box still holds", "zzz", "1", true, "", "bcdb"},
+        {"edited by the user, two lines", "x", "1", false, "line one\r\nline two", "line one\r\nline two"},
+    };
+    Type(IDC_OUTPUT_PATH, dir.File("run.out"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Type(IDC_INPUT, c.input);
+        Type(IDC_KEY, c.key);
+        app.ClickNow(Item(c.toFile ? IDC_TO_FILE : IDC_TO_TEXT));
+        EXPECT_TRUE(app.ClickAndCollect(Item(IDC_ACTION)).empty());
+        if (!c.edited.empty()) Type(IDC_RESULT, c.edited);
+        ASSERT_TRUE(SetClipboardText("sentinel"));
+
+        app.ClickNow(Item(IDC_COPY));
+        EXPECT_EQ(ClipboardText(), c.copied);
+        EXPECT_EQ(Text(IDC_RESULT), c.copied);
+        EXPECT_EQ(Selection(Item(IDC_RESULT)), std::make_pair(DWORD{0}, static_cast<DWORD>(c.copied.size())));
+        EXPECT_EQ(Text(IDC_INPUT), c.input);
+        EXPECT_EQ(Text(IDC_KEY), c.key);
+    }
+}
+
+}  // namespace
