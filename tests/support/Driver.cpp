@@ -92,16 +92,9 @@ BOOL CALLBACK CollectBoxParts(HWND child, LPARAM lParam) {
     return TRUE;
 }
 
-// Which system icon an icon control of another process shows. Icon handles cannot be
-// read across processes, so the control's pixels on the screen are compared with each
-// system icon drawn here on the same background.
-LPCSTR IconName(HWND iconControl) {
-    if (!iconControl) return nullptr;
+// Which system icon the screen shows at rect, or nullptr when none does.
+LPCSTR SystemIconAt(const RECT& rect) {
     const int size = GetSystemMetrics(SM_CXICON);
-    // Paint it now: a box that was just shown may not have drawn its icon yet.
-    RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    RECT rect;
-    GetWindowRect(iconControl, &rect);
     HDC screen = GetDC(nullptr);
     HDC shown = CreateCompatibleDC(screen);
     HBITMAP shownBits = CreateCompatibleBitmap(screen, size, size);
@@ -134,6 +127,22 @@ LPCSTR IconName(HWND iconControl) {
     DeleteObject(shownBits);
     ReleaseDC(nullptr, screen);
     return best;
+}
+
+// Which system icon an icon control of another process shows. Icon handles cannot be
+// read across processes, so the control's pixels on the screen are compared with each
+// system icon drawn here on the same background.
+LPCSTR IconName(HWND iconControl) {
+    if (!iconControl) return nullptr;
+    // Paint it now: a box that was just shown may not have drawn its icon yet.
+    RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    // Wine paints into a surface of the other process and copies it to the X server a
+    // little later: until then the screen can show the icon erased or half drawn.
+    LPCSTR icon = nullptr;
+    WaitFor([&] { return (icon = SystemIconAt(rect)) != nullptr; }, 1000, 20);
+    return icon;
 }
 
 }  // namespace

@@ -1,0 +1,213 @@
+// The coding-page fixture, the reference coder and the provoked faults.
+#include "PageTest.h"
+
+#include <algorithm>
+
+namespace travok::test {
+
+const char* ModeName(Mode mode) {
+    switch (mode) {
+    case Mode::TextToText: return "Text-to-Text";
+    case Mode::TextToFile: return "Text-to-File";
+    case Mode::FileToText: return "File-to-Text";
+    case Mode::FileToFile: return "File-to-File";
+    }
+    return "?";
+}
+
+std::string Shifted(const std::string& bytes, const std::string& key, bool decode, size_t restartEvery) {
+    std::string out(bytes.size(), '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        size_t walked = restartEvery ? i % restartEvery : i;
+        unsigned shift = static_cast<unsigned char>(key[walked % key.size()]) - 48u;
+        unsigned byte = static_cast<unsigned char>(bytes[i]);
+        out[i] = static_cast<char>((decode ? byte - shift : byte + shift) & 0xFF);
+    }
+    return out;
+}
+
+namespace {
+
+std::string Describe(const std::vector<SeenBox>& boxes) {
+    std::string all;
+    for (const SeenBox& box : boxes) all += "\n  [" + box.caption + "] " + box.text;
+    return all.empty() ? " none" : all;
+}
+
+std::string IconName(LPCSTR icon) {
+    if (icon == IDI_HAND) return "stop";
+    if (icon == IDI_ASTERISK) return "information";
+    if (icon == IDI_EXCLAMATION) return "exclamation";
+    if (icon == IDI_QUESTION) return "question";
+    return "none";
+}
+
+}  // namespace
+
+testing::AssertionResult NoMessage(const std::vector<SeenBox>& boxes) {
+    if (boxes.empty()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "expected no message box, saw" << Describe(boxes);
+}
+
+testing::AssertionResult OneMessage(const std::vector<SeenBox>& boxes, const std::string& text, LPCSTR icon) {
+    if (boxes.size() != 1)
+        return testing::AssertionFailure() << "expected one box \"" << text << "\", saw" << Describe(boxes);
+    const SeenBox& box = boxes[0];
+    if (box.caption != "Error Travok") return testing::AssertionFailure() << "caption \"" << box.caption << "\"";
+    if (box.text != text)
+        return testing::AssertionFailure() << "text \"" << box.text << "\"\n  expected \"" << text << "\"";
+    if (box.icon != icon)
+        return testing::AssertionFailure() << "icon " << IconName(box.icon) << ", expected " << IconName(icon);
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult OneReport(const std::vector<SeenBox>& boxes, const std::string& file,
+                                   const std::string& message) {
+    return OneMessage(boxes, "Error with '" + file + "' : " + message, IDI_HAND);
+}
+
+CurrentDirectory::CurrentDirectory(const std::string& dir) {
+    char previous[MAX_PATH * 4];
+    DWORD n = GetCurrentDirectoryA(sizeof previous, previous);
+    m_previous.assign(previous, n < sizeof previous ? n : 0);
+    if (!SetCurrentDirectoryA(dir.c_str())) ADD_FAILURE() << "cannot enter " << dir;
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    if (!m_previous.empty()) SetCurrentDirectoryA(m_previous.c_str());
+}
+
+void PageTest::SetMode(Mode mode) const {
+    Choose(FromFile(mode) ? IDC_FROM_FILE : IDC_FROM_TEXT);
+    Choose(ToFile(mode) ? IDC_TO_FILE : IDC_TO_TEXT);
+}
+
+void PageTest::FocusOn(int id) const {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(app.Page(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE, SMTO_NORMAL, 10000,
+                        &result);
+}
+
+std::vector<std::string> PageTest::Boxes() const {
+    return {Text(IDC_INPUT), Text(IDC_KEY), Text(IDC_RESULT), Text(IDC_INPUT_PATH), Text(IDC_OUTPUT_PATH)};
+}
+
+std::vector<std::string> PageTest::Files() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir.Path() + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    // Wine's own export; it answers in a buffer of the process heap.
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    if (n <= 0) return {};
+    char* unixPath = toUnix(wide.c_str());
+    if (!unixPath) return {};
+    std::string path = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+HeldFile::HeldFile(const std::string& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE fromHelper = nullptr, helperOut = nullptr, helperIn = nullptr;
+    if (!CreatePipe(&fromHelper, &helperOut, &inherit, 0) || !CreatePipe(&helperIn, &m_toHelper, &inherit, 0)) {
+        ADD_FAILURE() << "cannot create pipes";
+        return;
+    }
+    SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(m_toHelper, HANDLE_FLAG_INHERIT, 0);
+
+    const std::string exe = ExeDir() + "holdfile.exe";
+    std::string command = "\"" + exe + "\" \"" + path + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = helperIn;
+    startup.hStdOutput = helperOut;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                  &m_info);
+    CloseHandle(helperIn);
+    CloseHandle(helperOut);
+    if (!started) {
+        ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
+        CloseHandle(fromHelper);
+        return;
+    }
+
+    // Its first line says whether it holds the file; polled, so a helper that hangs
+    // cannot hang the test.
+    WaitFor([&] {
+        DWORD available = 0;
+        if (!PeekNamedPipe(fromHelper, nullptr, 0, nullptr, &available, nullptr)) return true;  // it ended
+        if (available > 0) {
+            char buffer[256];
+            DWORD got = 0;
+            if (ReadFile(fromHelper, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr))
+                m_output.append(buffer, got);
+        }
+        return m_output.find('\n') != std::string::npos;
+    }, 20000);
+    CloseHandle(fromHelper);
+    m_held = m_output.rfind("HELD", 0) == 0;
+    if (!m_held) ADD_FAILURE() << "holdfile did not hold " << path << ": \"" << m_output << "\"";
+}
+
+HeldFile::~HeldFile() {
+    if (m_toHelper) {
+        DWORD written = 0;
+        WriteFile(m_toHelper, "\n", 1, &written, nullptr);
+        CloseHandle(m_toHelper);
+    }
+    if (!m_info.hProcess) return;
+    if (WaitForSingleObject(m_info.hProcess, 10000) == WAIT_TIMEOUT) {
+        ADD_FAILURE() << "holdfile did not end; terminating it";
+        TerminateProcess(m_info.hProcess, 99);
+        WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    CloseHandle(m_info.hThread);
+    CloseHandle(m_info.hProcess);
+}
+
+ImmutableFile::ImmutableFile(const std::string& path) : m_unixPath(UnixPath(path)) {
+    m_ok = !m_unixPath.empty() && RunUnix("chattr +i '" + m_unixPath + "' 2>/dev/null") == 0;
+}
+
+ImmutableFile::~ImmutableFile() {
+    // Left immutable, the file could not be removed with its folder, not even by root.
+    if (m_ok && RunUnix("chattr -i '" + m_unixPath + "'") != 0) ADD_FAILURE() << "cannot undo chattr +i " << m_unixPath;
+}
+
+SmallDisk::SmallDisk(const std::string& folder) {
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+        ADD_FAILURE() << "cannot create " << folder;
+        return;
+    }
+    m_unixPath = UnixPath(folder);
+    m_ok = !m_unixPath.empty() &&
+           RunUnix("mount -t tmpfs -o size=64k tmpfs '" + m_unixPath + "' 2>/dev/null") == 0;
+}
+
+SmallDisk::~SmallDisk() {
+    // A lazy unmount still succeeds if a handle was left open by mistake.
+    if (m_ok && RunUnix("umount '" + m_unixPath + "' || umount -l '" + m_unixPath + "'") != 0)
+        ADD_FAILURE() << "cannot unmount " << m_unixPath;
+}
+
+}  // namespace travok::test
