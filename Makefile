@@ -33,3 +33,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Saves docs/travok-sheet.png, the main window as it opens, from the build's Travok.exe.
+.PHONY: screenshots
+screenshots: build
+	bash scripts/screenshot.sh $(BUILD)
