@@ -86,7 +86,7 @@ TEST_F(FileErrors, PathsThatCannotBeOpenedAreReportedByName) {
 TEST_F(FileErrors, AnOutputThatCannotBeWrittenIsAccessDenied) {
     WriteBytes(dir.File("locked.txt"), "locked content");
     ImmutableFile locked(dir.File("locked.txt"));
-    if (!locked.Ok()) GTEST_SKIP() << "chattr +i failed: making a file unwritable needs root on ext4";
+    if (!locked.Ok()) GTEST_SKIP() << "making a file unwritable needs root on ext4: " << locked.Error();
     for (Mode mode : {Mode::TextToFile, Mode::FileToFile}) {
         SCOPED_TRACE(ModeName(mode));
         Prepare(mode, "in.txt", "locked.txt");
@@ -128,7 +128,7 @@ TEST_F(FileErrors, AFileHeldByAnotherProcessIsAnUnknownError) {
 // reports success: the report names the file's full path.
 TEST_F(FileErrors, AFullDiskIsReportedWithTheFullPath) {
     SmallDisk disk(dir.File("full"));
-    if (!disk.Ok()) GTEST_SKIP() << "mounting a 64 KiB tmpfs failed: it needs root";
+    if (!disk.Ok()) GTEST_SKIP() << "mounting a small tmpfs needs root: " << disk.Error();
     const std::string big = PatternBytes(100000, "abcdefghijklmnopqrstuvwxyz0123456789 ");
     WriteBytes(dir.File("big.txt"), big);
     for (Mode mode : {Mode::TextToFile, Mode::FileToFile}) {

@@ -111,17 +111,33 @@ std::string UnixPath(const std::string& windowsPath) {
     using ToUnix = char*(CDECL*)(LPCWSTR);
     auto toUnix = reinterpret_cast<ToUnix>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return {};
     std::wstring wide(windowsPath.size() + 1, L'\0');
     int n = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    if (n <= 0) return {};
-    char* unixPath = toUnix(wide.c_str());
-    if (!unixPath) return {};
+    char* unixPath = toUnix && n > 0 ? toUnix(wide.c_str()) : nullptr;
+    if (!unixPath) {
+        ADD_FAILURE() << "no Unix path for " << windowsPath;
+        return {};
+    }
     std::string path = unixPath;
     HeapFree(GetProcessHeap(), 0, unixPath);
     if (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
 }
+
+namespace {
+
+// Runs a command that only root may run. A command that ran and failed is no test
+// failure (the caller skips); not being able to run commands at all is.
+bool RunRootCommand(const std::string& command, std::string& error) {
+    std::string output;
+    int code = RunUnix(command, &output);
+    if (code == -1) ADD_FAILURE() << "cannot run Linux commands from the test";
+    if (code == 0) return true;
+    error = "`" + command + "` exited with " + std::to_string(code) + ": " + output;
+    return false;
+}
+
+}  // namespace
 
 HeldFile::HeldFile(const std::string& path) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -186,7 +202,7 @@ HeldFile::~HeldFile() {
 }
 
 ImmutableFile::ImmutableFile(const std::string& path) : m_unixPath(UnixPath(path)) {
-    m_ok = !m_unixPath.empty() && RunUnix("chattr +i '" + m_unixPath + "' 2>/dev/null") == 0;
+    m_ok = RunRootCommand("chattr +i '" + m_unixPath + "'", m_error);
 }
 
 ImmutableFile::~ImmutableFile() {
@@ -200,8 +216,7 @@ SmallDisk::SmallDisk(const std::string& folder) {
         return;
     }
     m_unixPath = UnixPath(folder);
-    m_ok = !m_unixPath.empty() &&
-           RunUnix("mount -t tmpfs -o size=64k tmpfs '" + m_unixPath + "' 2>/dev/null") == 0;
+    m_ok = RunRootCommand("mount -t tmpfs -o size=64k tmpfs '" + m_unixPath + "'", m_error);
 }
 
 SmallDisk::~SmallDisk() {

@@ -120,10 +120,12 @@ public:
     ImmutableFile(const ImmutableFile&) = delete;
     ImmutableFile& operator=(const ImmutableFile&) = delete;
     bool Ok() const { return m_ok; }
+    const std::string& Error() const { return m_error; }  // why it failed
 
 private:
     std::string m_unixPath;
     bool m_ok = false;
+    std::string m_error;
 };
 
 // A 64 KiB tmpfs mounted on a new folder while this object lives, to fill a disk.
@@ -135,10 +137,12 @@ public:
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
     bool Ok() const { return m_ok; }
+    const std::string& Error() const { return m_error; }  // why it failed
 
 private:
     std::string m_unixPath;
     bool m_ok = false;
+    std::string m_error;
 };
 
 }  // namespace travok::test
