@@ -1,0 +1,228 @@
+// CCmdTarget's IUnknown and its one IDispatch implementation over the dispatch table.
+#include "Dispatch.h"
+
+#include <new>
+
+#include "String.h"
+#include "WinApp.h"
+
+namespace {
+
+// Owns a VARIANT for the length of a conversion.
+struct ScopedVariant {
+    VARIANT value;
+    ScopedVariant() { VariantInit(&value); }
+    ~ScopedVariant() { VariantClear(&value); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+};
+
+// A client's text in the active ANSI code page. A character the code page lacks becomes
+// its default character ('?'), not a look-alike: WideCharToMultiByte would otherwise map
+// some (Greek capital omega to 'O', for one) by best fit.
+std::string ToAnsi(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), n, nullptr, nullptr);
+    return ansi;
+}
+
+std::string BstrToAnsi(BSTR text) {
+    // The BSTR's own length: embedded zeros are part of the text. A null BSTR is empty.
+    return ToAnsi(std::wstring_view(text ? text : L"", SysStringLen(text)));
+}
+
+// An argument as ANSI bytes; anything but a string goes through the standard value
+// conversion first, so a number arrives as its decimal text.
+HRESULT ArgumentToAnsi(VARIANTARG& arg, std::string& out) {
+    if (V_VT(&arg) == VT_BSTR) {
+        out = BstrToAnsi(V_BSTR(&arg));
+        return S_OK;
+    }
+    ScopedVariant converted;
+    HRESULT hr = VariantChangeType(&converted.value, &arg, 0, VT_BSTR);
+    if (FAILED(hr)) return hr;
+    out = BstrToAnsi(V_BSTR(&converted.value));
+    return S_OK;
+}
+
+BSTR AllocBstr(const std::string& ansi) { return CBstr(ansi).Detach(); }
+
+}  // namespace
+
+CCmdTarget::CCmdTarget() = default;
+
+CCmdTarget::~CCmdTarget() = default;
+
+ULONG CCmdTarget::ExternalAddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_dwRef)); }
+
+ULONG CCmdTarget::ExternalRelease() {
+    const LONG left = InterlockedDecrement(&m_dwRef);
+    if (left == 0) OnFinalRelease();
+    return static_cast<ULONG>(left);
+}
+
+void CCmdTarget::OnFinalRelease() { delete this; }
+
+HRESULT CCmdTarget::ExternalQueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    bool offered = IsEqualIID(iid, IID_IUnknown);
+    if (!offered && m_bAutomation) {
+        offered = IsEqualIID(iid, IID_IDispatch);
+        for (const InterfaceEntry& entry : GetInterfaceTable()) offered = offered || IsEqualIID(iid, *entry.iid);
+    }
+    if (!offered) return E_NOINTERFACE;
+    // One pointer for every interface, so that IUnknown gives the object's identity.
+    *out = static_cast<IDispatch*>(&m_xDispatch);
+    ExternalAddRef();
+    return S_OK;
+}
+
+IDispatch* CCmdTarget::GetIDispatch(bool addRef) {
+    if (!m_bAutomation) return nullptr;
+    if (addRef) ExternalAddRef();
+    return &m_xDispatch;
+}
+
+std::string CCmdTarget::GetErrorSource() const {
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_pszAppName : std::string();
+}
+
+std::string CCmdTarget::GetErrorDescription(HRESULT scode) const {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(scode), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring_view view(text ? text : L"", text ? n : 0);
+    while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n')) view.remove_suffix(1);
+    std::string description;
+    try {
+        description = WideToAnsi(view);
+    } catch (...) {
+        LocalFree(text);
+        throw;
+    }
+    LocalFree(text);
+    return description;
+}
+
+void CCmdTarget::FillException(EXCEPINFO* excepInfo, HRESULT scode, const std::string* description) const {
+    if (!excepInfo) return;
+    *excepInfo = EXCEPINFO{};
+    // scode, not wCode: a client such as VBScript reads its error number from scode.
+    excepInfo->scode = scode;
+    try {
+        excepInfo->bstrSource = AllocBstr(GetErrorSource());
+        excepInfo->bstrDescription = AllocBstr(description ? *description : GetErrorDescription(scode));
+    } catch (...) {
+        // Out of memory again: the status code still tells the client what happened.
+    }
+}
+
+HRESULT CCmdTarget::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, DISPID* ids) const {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (count == 0) return S_OK;
+    if (!names || !ids) return E_POINTER;
+    // Arguments are positional only: argument names never have a DISPID.
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    std::string name;
+    try {
+        name = ToAnsi(names[0] ? names[0] : L"");
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    const std::span<const DispEntry> table = GetDispatchTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (lstrcmpiA(name.c_str(), table[i].name) == 0) {
+            ids[0] = static_cast<DISPID>(i + 1);
+            return S_OK;
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT CCmdTarget::Invoke(DISPID id, REFIID iid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* excepInfo, UINT* argErr) {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (!params || (params->cArgs && !params->rgvarg) || (params->cNamedArgs && !params->rgdispidNamedArgs))
+        return E_POINTER;
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    // The one named argument a caller may pass is the value of a property put.
+    const bool putValueOnly =
+        put && params->cNamedArgs == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
+    if (params->cNamedArgs != 0 && !putValueOnly) return DISP_E_NONAMEDARGS;
+
+    const std::span<const DispEntry> table = GetDispatchTable();
+    if (id < 1 || static_cast<size_t>(id) > table.size()) return DISP_E_MEMBERNOTFOUND;
+    const DispEntry& entry = table[static_cast<size_t>(id - 1)];
+
+    // Every member is a method; a method with a result may also be read as a property.
+    if (put) return DISP_E_TYPEMISMATCH;
+    if (!(flags & DISPATCH_METHOD)) {
+        if (entry.result == VT_EMPTY) return DISP_E_BADPARAMCOUNT;
+        if (!result) return DISP_E_PARAMNOTOPTIONAL;
+    }
+    if (params->cArgs > entry.paramCount) return DISP_E_BADPARAMCOUNT;
+    if (params->cArgs < entry.paramCount) return DISP_E_PARAMNOTOPTIONAL;
+
+    try {
+        std::array<std::string, DispEntry::kMaxParams> args;
+        for (UINT i = 0; i < entry.paramCount; ++i) {
+            // DISPPARAMS holds the arguments last first.
+            const UINT position = params->cArgs - 1 - i;
+            HRESULT hr = ArgumentToAnsi(params->rgvarg[position], args[i]);
+            if (FAILED(hr)) {
+                if (argErr) *argErr = position;
+                return hr;
+            }
+        }
+        entry.call(*this, args.data(), result);
+        return S_OK;
+    } catch (const COleDispatchException& e) {
+        FillException(excepInfo, e.m_scode, &e.m_strDescription);
+    } catch (const std::bad_alloc&) {
+        FillException(excepInfo, E_OUTOFMEMORY, nullptr);
+    } catch (...) {
+        FillException(excepInfo, E_UNEXPECTED, nullptr);
+    }
+    return DISP_E_EXCEPTION;
+}
+
+// The COM face of the object: every call goes to the owner, and nothing is thrown out.
+
+HRESULT CCmdTarget::XDispatch::QueryInterface(REFIID iid, void** out) { return m_owner.ExternalQueryInterface(iid, out); }
+
+ULONG CCmdTarget::XDispatch::AddRef() { return m_owner.ExternalAddRef(); }
+
+ULONG CCmdTarget::XDispatch::Release() { return m_owner.ExternalRelease(); }
+
+HRESULT CCmdTarget::XDispatch::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 0;  // no type library
+    return S_OK;
+}
+
+HRESULT CCmdTarget::XDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return index != 0 ? E_INVALIDARG : E_NOTIMPL;
+}
+
+HRESULT CCmdTarget::XDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    try {
+        return m_owner.GetIDsOfNames(iid, names, count, ids);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT CCmdTarget::XDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                      EXCEPINFO* excepInfo, UINT* argErr) {
+    try {
+        return m_owner.Invoke(id, iid, flags, params, result, excepInfo, argErr);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
