@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Saves a picture of Travok's main window as it opens, docs/travok-sheet.png, from an
-# existing build: starts bin/Travok.exe through the build's wine-run on its private
-# Xvfb, captures the window once it has settled, and ends the program again.
+# Saves pictures of Travok's main window as it opens, docs/travok-sheet.png, and of its
+# About box, docs/travok-about.png, from an existing build: starts bin/Travok.exe through
+# the build's wine-run on its private Xvfb, captures each window once it has settled,
+# opens the About box through the main window's system command (bin/postcommand.exe,
+# no mouse needed), and ends the program again.
 #   scripts/screenshot.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd) || { echo "screenshot: no build folder ${1:-build}" >&2; exit 1; }
-out="$root/docs/travok-sheet.png"
+docs="$root/docs"
 run="$build/wine-run"
 exe="$build/bin/Travok.exe"
+post="$build/bin/postcommand.exe"
 xdir="$build/wineprefix.xvfb"
-for f in "$run" "$exe"; do
+for f in "$run" "$exe" "$post"; do
   [ -x "$f" ] || [ -f "$f" ] || { echo "screenshot: $f is missing; build first (make build)" >&2; exit 1; }
 done
 for tool in /usr/bin/import /usr/bin/xwininfo /usr/bin/xprop; do
@@ -52,9 +55,11 @@ find_travok() { travok=$(pgrep -P "$runner" -x Travok.exe | head -n1); [ -n "$tr
 wait_for 30 find_travok || { echo "screenshot: Travok.exe did not start" >&2; exit 1; }
 
 display=":$(head -n1 "$xdir/display")"
+# find_window CAPTION: sets window to the mapped X window of that caption that belongs
+# to our own Travok.exe.
 find_window() {
   local id
-  for id in $(/usr/bin/xwininfo -display "$display" -root -tree | awk '$2 == "\"Travok\":" { print $1 }'); do
+  for id in $(/usr/bin/xwininfo -display "$display" -root -tree | awk -v name="\"$1\":" 'index($0, " " name " ") { print $1 }'); do
     if /usr/bin/xprop -display "$display" -id "$id" _NET_WM_PID 2>/dev/null | grep -q "= $travok\$" &&
        /usr/bin/xwininfo -display "$display" -id "$id" | grep -q 'Map State: IsViewable'; then
       window=$id
@@ -63,23 +68,44 @@ find_window() {
   done
   return 1
 }
-window=""
-wait_for 30 find_window || { echo "screenshot: the Travok window did not show" >&2; exit 1; }
 
 # Wine draws into its own buffer and copies it to the X server a little later: take
 # pictures until two in a row are the same (as raw pixels: PNGs carry a time stamp).
 capture() { /usr/bin/import -display "$display" -window "$window" "$1"; }
-capture "$tmp/a.ppm"
 settled() {
   capture "$tmp/b.ppm"
   if cmp -s "$tmp/a.ppm" "$tmp/b.ppm"; then return 0; fi
   mv "$tmp/b.ppm" "$tmp/a.ppm"
   return 1
 }
-sleep 0.2
-wait_for 10 settled || echo "screenshot: the window kept changing; saving the last picture" >&2
+save() {  # save NAME: the current window, once settled, as docs/NAME
+  capture "$tmp/a.ppm"
+  sleep 0.2
+  wait_for 10 settled || echo "screenshot: the window kept changing; saving the last picture" >&2
+  mkdir -p "$docs"
+  # No time stamps or other metadata, so the same window gives the same file.
+  /usr/bin/convert "$tmp/a.ppm" -strip "$docs/$1"
+  echo "screenshot: saved $docs/$1"
+}
+# post CAPTION COMMAND: posts WM_SYSCOMMAND to our dialog in X window $window.
+post() {
+  local answer
+  answer=$("$run" "$post" "$1" "$2" "$window" 2>/dev/null | tr -d '\r')
+  [ "$answer" = POSTED ] || { echo "screenshot: could not post to \"$1\": ${answer:-no answer}" >&2; return 1; }
+}
 
-mkdir -p "$(dirname "$out")"
-# No time stamps or other metadata, so the same window gives the same file.
-/usr/bin/convert "$tmp/a.ppm" -strip "$out"
-echo "screenshot: saved $out"
+window=""
+wait_for 30 find_window Travok || { echo "screenshot: the Travok window did not show" >&2; exit 1; }
+save travok-sheet.png
+
+# The system menu's "About Travok..." entry sends command 0x10 (IDM_ABOUTBOX).
+post Travok 0x10 || exit 1
+window=""
+wait_for 30 find_window "About Travok" || { echo "screenshot: the About box did not show" >&2; exit 1; }
+save travok-about.png
+
+# Close the About box the way its title bar would; the program is ended below anyway.
+about=$window
+post "About Travok" 0xF060 || true
+about_gone() { ! /usr/bin/xwininfo -display "$display" -id "$about" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+wait_for 10 about_gone || echo "screenshot: the About box did not close" >&2
