@@ -34,7 +34,8 @@ bench: build
 clean:
 	rm -rf $(BUILD)
 
-# Saves docs/travok-sheet.png, the main window as it opens, from the build's Travok.exe.
+# Saves docs/travok-sheet.png (the main window as it opens) and docs/travok-about.png
+# (the About box) from the build's Travok.exe.
 .PHONY: screenshots
 screenshots: build
 	bash scripts/screenshot.sh $(BUILD)
