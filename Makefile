@@ -21,6 +21,7 @@ build: configure
 run: build
 	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix $(BUILD)/wine-run --init-prefix
 	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix TRAVOK_DISPLAY=$(DISPLAY) $(BUILD)/wine-run $(BUILD)/bin/Travok.exe
+	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix $(BUILD)/wine-run --shutdown
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
