@@ -80,6 +80,9 @@ bool Write(const std::string& key, const std::string& value) {
 
 void RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
     const std::string values[3] = {ClsidText(clsid), progId, ServerPath()};
+    // Without our own path the entries could only point clients at nothing: leave
+    // whatever registration there is as it stands.
+    if (values[2].empty()) return;
     for (const RegistryEntry& entry : kNameEntries) {
         const std::string key = Expand(entry.key, values);
         if (HasValue(key)) continue;
