@@ -81,19 +81,6 @@ void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK,
 
 bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }); }
 
-std::string UnixPath(const std::string& windowsPath) {
-    using ToUnix = char*(CDECL*)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return {};
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char* unix = toUnix(wide.c_str());
-    if (!unix) return {};
-    std::string path = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return path;
-}
-
 std::string ClipboardText() {
     // Another process may hold the clipboard for a moment.
     if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return "<cannot open>";

@@ -47,9 +47,6 @@ void TypeFileName(HWND fileDialog, const std::string& name);
 void Press(HWND window, int id);
 bool WaitGone(HWND window);
 
-// The Linux path of a Windows path, through Wine's own mapping; empty when unknown.
-std::string UnixPath(const std::string& windowsPath);
-
 // The clipboard's text (CF_TEXT) as this process sees it; "<none>" when there is none.
 std::string ClipboardText();
 bool SetClipboardText(const std::string& text);

@@ -4,6 +4,7 @@
 
 #include "DialogDriver.h"
 #include "TempFiles.h"
+#include "UnixFaults.h"
 #include "res/resource.h"
 
 using namespace travok::test;
@@ -378,28 +379,11 @@ TEST_F(KeyFiles, KeyTooLongForTheKeyBoxIsRefusedNotCut) {
     }
 }
 
-// chattr +i makes a file unwritable even for root, who ignores the read-only
-// attribute under Wine; undone when the test ends, however it ends.
-class Immutable {
-public:
-    explicit Immutable(const std::string& windowsPath) : m_unix(UnixPath(windowsPath)) {
-        m_set = !m_unix.empty() && RunUnix("chattr +i '" + m_unix + "'") == 0;
-    }
-    ~Immutable() {
-        if (m_set) RunUnix("chattr -i '" + m_unix + "'");
-    }
-    bool IsSet() const { return m_set; }
-
-private:
-    std::string m_unix;
-    bool m_set = false;
-};
-
 TEST_F(KeyFiles, SavingOverAnUnwritableFileIsReportedAndLeavesItUnchanged) {
     const std::string path = dir.File("locked.key");
     WriteBytes(path, "31");
-    Immutable lock(path);
-    if (!lock.IsSet()) GTEST_SKIP() << "chattr +i failed: needs root and a file system with immutable files";
+    ImmutableFile lock(path);
+    if (!lock.Ok()) GTEST_SKIP() << lock.Error();
 
     Type(IDC_KEY, "4242");
     std::vector<SeenBox> boxes = Choose(IDC_SAVE_KEY, path, Existing::Replace);
@@ -411,27 +395,9 @@ TEST_F(KeyFiles, SavingOverAnUnwritableFileIsReportedAndLeavesItUnchanged) {
     EXPECT_EQ(Text(IDC_KEY), "4242");
 }
 
-// A small tmpfs mounted into the test folder, unmounted when the test ends.
-class SmallDisk {
-public:
-    SmallDisk(const std::string& windowsDir, const std::string& size) : m_unix(UnixPath(windowsDir)) {
-        if (m_unix.empty() || !CreateDirectoryA(windowsDir.c_str(), nullptr)) return;
-        m_mounted = RunUnix("mount -t tmpfs -o size=" + size + " tmpfs '" + m_unix + "'") == 0;
-    }
-    ~SmallDisk() {
-        // Lazily if the program still has its current folder there.
-        if (m_mounted) RunUnix("umount '" + m_unix + "' || umount -l '" + m_unix + "'");
-    }
-    bool IsMounted() const { return m_mounted; }
-
-private:
-    std::string m_unix;
-    bool m_mounted = false;
-};
-
 TEST_F(KeyFiles, SavingOntoAFullDiskIsReported) {
     SmallDisk disk(dir.File("small"), "8k");
-    if (!disk.IsMounted()) GTEST_SKIP() << "cannot mount a tmpfs: needs root";
+    if (!disk.Ok()) GTEST_SKIP() << disk.Error();
 
     // More than the disk holds: the write stores only part of it, without an error.
     const std::string key = PatternBytes(20000, kDigits, 11);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Driver.h"
+#include "UnixFaults.h"
 #include "TempFiles.h"
 #include "res/resource.h"
 
@@ -89,8 +90,6 @@ protected:
     std::vector<std::string> Files() const;
 };
 
-// The path of a Windows file name in the Unix file system, for commands run with RunUnix.
-std::string UnixPath(const std::string& windowsPath);
 
 // Another process of the same Wine prefix (tests/tools/holdfile) holding a file open
 // with no sharing until this object goes. The file is created when missing.
@@ -109,40 +108,6 @@ private:
     HANDLE m_toHelper = nullptr;
     bool m_held = false;
     std::string m_output;
-};
-
-// A file made immutable (chattr +i) while this object lives: even root cannot open it
-// for writing, while Wine lets root write into a read-only file. Needs root and ext4.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(const std::string& path);
-    ~ImmutableFile();
-    ImmutableFile(const ImmutableFile&) = delete;
-    ImmutableFile& operator=(const ImmutableFile&) = delete;
-    bool Ok() const { return m_ok; }
-    const std::string& Error() const { return m_error; }  // why it failed
-
-private:
-    std::string m_unixPath;
-    bool m_ok = false;
-    std::string m_error;
-};
-
-// A 64 KiB tmpfs mounted on a new folder while this object lives, to fill a disk.
-// Needs root.
-class SmallDisk {
-public:
-    explicit SmallDisk(const std::string& folder);
-    ~SmallDisk();
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Ok() const { return m_ok; }
-    const std::string& Error() const { return m_error; }  // why it failed
-
-private:
-    std::string m_unixPath;
-    bool m_ok = false;
-    std::string m_error;
 };
 
 }  // namespace travok::test
