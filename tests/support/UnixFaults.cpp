@@ -27,43 +27,37 @@ std::string UnixPath(const std::string& windowsPath) {
     return path;
 }
 
-namespace {
-
-// Runs a command that only root may run. A command that ran and failed is no test
-// failure (the caller skips); not being able to run commands at all is.
-bool RunRootCommand(const std::string& command, std::string& error) {
+void UnixCondition::Make(const std::string& command, std::string undo) {
     std::string output;
     int code = RunUnix(command, &output);
+    // A command that ran and failed is no test failure (the caller skips); not being
+    // able to run commands at all is.
     if (code == -1) ADD_FAILURE() << "cannot run Linux commands from the test";
-    if (code == 0) return true;
-    error = "`" + command + "` exited with " + std::to_string(code) + ": " + output;
-    return false;
+    m_ok = code == 0;
+    if (m_ok) m_undo = std::move(undo);
+    else m_error = "`" + command + "` exited with " + std::to_string(code) + ": " + output;
 }
 
-}  // namespace
-
-ImmutableFile::ImmutableFile(const std::string& path) : m_unixPath(UnixPath(path)) {
-    m_ok = RunRootCommand("chattr +i '" + m_unixPath + "'", m_error);
+UnixCondition::~UnixCondition() {
+    if (m_ok && RunUnix(m_undo) != 0) ADD_FAILURE() << "cannot undo: " << m_undo;
 }
 
-ImmutableFile::~ImmutableFile() {
+ImmutableFile::ImmutableFile(const std::string& path) {
+    const std::string unixPath = UnixPath(path);
     // Left immutable, the file could not be removed with its folder, not even by root.
-    if (m_ok && RunUnix("chattr -i '" + m_unixPath + "'") != 0) ADD_FAILURE() << "cannot undo chattr +i " << m_unixPath;
+    Make("chattr +i '" + unixPath + "'", "chattr -i '" + unixPath + "'");
 }
 
 SmallDisk::SmallDisk(const std::string& folder, const std::string& size) {
     if (!CreateDirectoryA(folder.c_str(), nullptr)) {
         ADD_FAILURE() << "cannot create " << folder;
+        Fail("cannot create " + folder);
         return;
     }
-    m_unixPath = UnixPath(folder);
-    m_ok = RunRootCommand("mount -t tmpfs -o size=" + size + " tmpfs '" + m_unixPath + "'", m_error);
-}
-
-SmallDisk::~SmallDisk() {
+    const std::string unixPath = UnixPath(folder);
     // A lazy unmount still succeeds if a handle was left open by mistake.
-    if (m_ok && RunUnix("umount '" + m_unixPath + "' || umount -l '" + m_unixPath + "'") != 0)
-        ADD_FAILURE() << "cannot unmount " << m_unixPath;
+    Make("mount -t tmpfs -o size=" + size + " tmpfs '" + unixPath + "'",
+         "umount '" + unixPath + "' || umount -l '" + unixPath + "'");
 }
 
 }  // namespace travok::test

@@ -9,38 +9,40 @@ namespace travok::test {
 // The path of a Windows file name in the Unix file system, for commands run with RunUnix.
 std::string UnixPath(const std::string& windowsPath);
 
-// A file made immutable (chattr +i) while this object lives: even root cannot open it
-// for writing, while Wine lets root write into a read-only file. Needs root and ext4.
-class ImmutableFile {
+// A Linux-side condition made by one command and undone by another when the object
+// goes. Ok() says whether it holds; Error() says why not.
+class UnixCondition {
 public:
-    explicit ImmutableFile(const std::string& path);
-    ~ImmutableFile();
-    ImmutableFile(const ImmutableFile&) = delete;
-    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    UnixCondition(const UnixCondition&) = delete;
+    UnixCondition& operator=(const UnixCondition&) = delete;
     bool Ok() const { return m_ok; }
-    const std::string& Error() const { return m_error; }  // why it failed
+    const std::string& Error() const { return m_error; }
+
+protected:
+    UnixCondition() = default;
+    ~UnixCondition();
+    // Runs command (root-only commands fail softly: the test then skips) and, when it
+    // worked, remembers undo for the end.
+    void Make(const std::string& command, std::string undo);
+    void Fail(std::string error) { m_error = std::move(error); }
 
 private:
-    std::string m_unixPath;
+    std::string m_undo;
     bool m_ok = false;
     std::string m_error;
 };
 
-// A small tmpfs (64 KiB unless told) mounted on a new folder while this object lives,
-// to fill a disk. Needs root.
-class SmallDisk {
+// A file made immutable (chattr +i): even root cannot open it for writing, while Wine
+// lets root write into a read-only file. Needs root and ext4.
+class ImmutableFile : public UnixCondition {
+public:
+    explicit ImmutableFile(const std::string& path);
+};
+
+// A small tmpfs (64 KiB unless told) mounted on a new folder, to fill a disk. Needs root.
+class SmallDisk : public UnixCondition {
 public:
     explicit SmallDisk(const std::string& folder, const std::string& size = "64k");
-    ~SmallDisk();
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Ok() const { return m_ok; }
-    const std::string& Error() const { return m_error; }  // why it failed
-
-private:
-    std::string m_unixPath;
-    bool m_ok = false;
-    std::string m_error;
 };
 
 }  // namespace travok::test
