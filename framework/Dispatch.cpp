@@ -17,21 +17,9 @@ struct ScopedVariant {
     ScopedVariant& operator=(const ScopedVariant&) = delete;
 };
 
-// A client's text in the active ANSI code page. A character the code page lacks becomes
-// its default character ('?'), not a look-alike: WideCharToMultiByte would otherwise map
-// some (Greek capital omega to 'O', for one) by best fit.
-std::string ToAnsi(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), n, nullptr, nullptr);
-    return ansi;
-}
-
 std::string BstrToAnsi(BSTR text) {
     // The BSTR's own length: embedded zeros are part of the text. A null BSTR is empty.
-    return ToAnsi(std::wstring_view(text ? text : L"", SysStringLen(text)));
+    return WideToAnsi(std::wstring_view(text ? text : L"", SysStringLen(text)));
 }
 
 // An argument as ANSI bytes; anything but a string goes through the standard value
@@ -130,7 +118,7 @@ HRESULT CCmdTarget::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, DISPI
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     std::string name;
     try {
-        name = ToAnsi(names[0] ? names[0] : L"");
+        name = WideToAnsi(names[0] ? names[0] : L"");
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -22,9 +22,12 @@ std::wstring AnsiToWide(std::string_view text) {
 
 std::string WideToAnsi(std::wstring_view text) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    // A character the code page lacks becomes its default character ('?'), not a
+    // look-alike: by default some are mapped by best fit (Greek capital omega to 'O').
+    const int length = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string ansi(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), n, nullptr, nullptr);
     return ansi;
 }
 
