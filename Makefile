@@ -3,7 +3,7 @@
 BUILD ?= build
 CMAKE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test stress bench clean
 
 all: build
 
@@ -24,7 +24,12 @@ run: build
 	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/run-prefix $(BUILD)/wine-run --shutdown
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j2
+	cd $(BUILD) && ctest --output-on-failure -j2 -LE stress
+
+# The long reliability runs (tests labelled "stress"): long automation fuzzing and the
+# soak of server instances. Not part of `make test`.
+stress: build
+	cd $(BUILD) && ctest --output-on-failure -L stress
 
 # Speed and memory figures against baselines measured in the same run.
 bench: build
