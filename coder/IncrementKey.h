@@ -33,7 +33,8 @@ public:
 
 private:
     std::size_t m_keyLength;
-    std::vector<std::uint8_t> m_pattern;  // shifts, repeated; size is a multiple of m_keyLength
+    std::size_t m_period = 0;             // a multiple of m_keyLength
+    std::vector<std::uint8_t> m_pattern;  // the shifts repeated over m_period bytes, and a little past
 };
 
 // Files coded file to file restart the key at every kFileChunk bytes of the file.

@@ -4,6 +4,7 @@
 
 #include <numeric>
 #include <string>
+#include <vector>
 
 #include "coder/Codifica.h"
 #include "coder/IncrementKey.h"
@@ -77,23 +78,54 @@ TEST(Coder, EveryByteValueRoundTripsWithEveryDigit) {
     }
 }
 
-TEST(Coder, VectorisedPathMatchesTheDefinitionAtEveryLengthAndKeyPosition) {
-    // Lengths around the 16-byte vector width and the pattern length, keys of many sizes.
-    const std::string text = std::string(5000, 'x') + "tail";
+// A text of varied bytes, so that a byte coded from the wrong place shows.
+std::string VariedText(size_t n) {
+    std::string text(n, '\0');
+    for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>(i * 131 + i / 251);
+    return text;
+}
+
+std::string NumericKey(size_t length) {
+    std::string key;
+    for (size_t i = 0; i < length; ++i) key += static_cast<char>('0' + (i * 7 + 3) % 10);
+    return key;
+}
+
+// Codes n bytes of text into a buffer whose start lies `misalign` bytes past a 16-byte
+// boundary, and holds it against the definition.
+testing::AssertionResult CodesLikeTheDefinition(const travok::KeyCoder& coder, const std::string& key,
+                                                const std::string& text, size_t n, size_t keyPos, size_t misalign) {
+    std::vector<uint8_t> buffer(n + 32);
+    uint8_t* out = buffer.data() + (16 - reinterpret_cast<uintptr_t>(buffer.data()) % 16) % 16 + misalign;
+    coder.Code(reinterpret_cast<const uint8_t*>(text.data()), out, n, keyPos);
+    std::string rotated = key.substr(keyPos % key.size()) + key.substr(0, keyPos % key.size());
+    std::string expected = Reference(Direction::Encode, text.substr(0, n), rotated);
+    size_t bad = 0;
+    while (bad < n && out[bad] == static_cast<uint8_t>(expected[bad])) ++bad;
+    if (bad == n) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "key length " << key.size() << ", n " << n << ", key position " << keyPos
+                                       << ", misalignment " << misalign << ": first wrong byte at " << bad;
+}
+
+TEST(Coder, VectorisedPathMatchesTheDefinitionAtEveryLengthKeyPositionAndAlignment) {
+    // Lengths around the vector width, the 64-byte step and the pattern length; keys of
+    // many sizes; targets at several offsets from a 16-byte boundary.
+    const std::string text = VariedText(5004);
     for (size_t keyLength : {1u, 2u, 7u, 16u, 17u, 200u, 4097u}) {
-        std::string key;
-        for (size_t i = 0; i < keyLength; ++i) key += static_cast<char>('0' + (i * 7 + 3) % 10);
+        const std::string key = NumericKey(keyLength);
         travok::KeyCoder coder(Direction::Encode, key);
-        for (size_t n : {0u, 1u, 15u, 16u, 33u, 4095u, 4096u, 4097u, 5004u}) {
-            for (size_t keyPos : {0u, 1u, keyLength - 1}) {
-                std::string out(n, '\0');
-                coder.Code(reinterpret_cast<const uint8_t*>(text.data()), reinterpret_cast<uint8_t*>(out.data()), n,
-                           keyPos);
-                std::string rotated = key.substr(keyPos % keyLength) + key.substr(0, keyPos % keyLength);
-                ASSERT_EQ(out, Reference(Direction::Encode, text.substr(0, n), rotated))
-                    << "key length " << keyLength << ", n " << n << ", key position " << keyPos;
-            }
-        }
+        for (size_t n : {0u, 1u, 15u, 16u, 33u, 64u, 65u, 200u, 4095u, 4096u, 4097u, 5004u})
+            for (size_t keyPos : {0u, 1u, keyLength - 1})
+                for (size_t misalign : {0u, 1u, 15u}) ASSERT_TRUE(CodesLikeTheDefinition(coder, key, text, n, keyPos, misalign));
+    }
+}
+
+TEST(Coder, RunsLongerThanTheCachesMatchTheDefinition) {
+    // Long runs are written around the cache; their head, tail and key wraps must not move.
+    const std::string text = VariedText((17u << 20) + 37);
+    for (size_t keyLength : {1u, 7u, 200u}) {
+        const std::string key = NumericKey(keyLength);
+        ASSERT_TRUE(CodesLikeTheDefinition(travok::KeyCoder(Direction::Encode, key), key, text, text.size(), 3, 5));
     }
 }
 
