@@ -35,6 +35,25 @@ inline double MedianSeconds(int runs, const std::function<void()>& run) {
     return times[times.size() / 2];
 }
 
+// The median duration in seconds of each of runs, timed in rounds that call each
+// once, in order.
+inline std::vector<double> InterleavedMedianSeconds(int rounds, const std::vector<std::function<void()>>& runs) {
+    std::vector<std::vector<double>> times(runs.size());
+    for (int r = 0; r < rounds; ++r) {
+        for (size_t i = 0; i < runs.size(); ++i) {
+            double start = Seconds();
+            runs[i]();
+            times[i].push_back(Seconds() - start);
+        }
+    }
+    std::vector<double> medians;
+    for (std::vector<double>& t : times) {
+        std::sort(t.begin(), t.end());
+        medians.push_back(t[t.size() / 2]);
+    }
+    return medians;
+}
+
 // Prints one figure: ours, the baseline measured in the same run, and ours/baseline.
 // The goal says which side of the ratio is good.
 inline void Report(const std::string& figure, double ours, const std::string& baselineName, double baseline,
