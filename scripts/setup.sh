@@ -3,7 +3,7 @@
 # compiler, CMake, Wine (32-bit), Xvfb and GoogleTest's sources. Quick when all is there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686-posix googletest python3 wine wine32:i386 wine64
+packages=(cmake make g++-mingw-w64-i686-posix googletest python3 wine wine32:i386 wine64 gcc libc6-dev
           xvfb xauth imagemagick)
 
 missing=()
