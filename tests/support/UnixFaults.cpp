@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Driver.h"
 #include "TempFiles.h"
 
 namespace travok::test {
@@ -58,6 +59,47 @@ SmallDisk::SmallDisk(const std::string& folder, const std::string& size) {
     // A lazy unmount still succeeds if a handle was left open by mistake.
     Make("mount -t tmpfs -o size=" + size + " tmpfs '" + unixPath + "'",
          "umount '" + unixPath + "' || umount -l '" + unixPath + "'");
+}
+
+FullDisk::FullDisk(const std::string& folder, Kind kind) {
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+        ADD_FAILURE() << "cannot create " << folder;
+        Fail("cannot create " + folder);
+        return;
+    }
+    const std::string unixPath = UnixPath(folder);
+    // tmpfs counts its root folder as one inode: with one in all, none is left. Filling
+    // the blocks ends in ENOSPC, which is the point.
+    std::string command = "mount -t tmpfs -o size=64k" + std::string(kind == NoInodeLeft ? ",nr_inodes=1" : "") +
+                          " tmpfs '" + unixPath + "'";
+    if (kind == NoBlockLeft)
+        command += " && { head -c 1M /dev/zero >'" + unixPath + "/filler' 2>/dev/null || true; }";
+    Make(command, "umount '" + unixPath + "' || umount -l '" + unixPath + "'");
+}
+
+EioMount::EioMount(const std::string& folder) {
+    const std::string eiofs = ExeDir() + "eiofs";
+    if (!FileExists(eiofs)) {
+        Fail(eiofs + " was not built: the build found no C compiler for Linux (cc)");
+        return;
+    }
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+        ADD_FAILURE() << "cannot create " << folder;
+        Fail("cannot create " + folder);
+        return;
+    }
+    const std::string unixPath = UnixPath(folder);
+    // eiofs serves from the background and ends when its mount goes; lazily, in case a
+    // handle on it was left open by mistake.
+    Make("'" + UnixPath(eiofs) + "' '" + unixPath + "'", "umount -l '" + unixPath + "'");
+}
+
+char EioFsByte(size_t i) { return static_cast<char>('a' + (7 * i + i / 97) % 26); }
+
+std::string EioFsBytes(size_t n) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i) bytes[i] = EioFsByte(i);
+    return bytes;
 }
 
 }  // namespace travok::test

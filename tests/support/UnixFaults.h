@@ -1,5 +1,6 @@
-// File faults that only Linux can make, for tests: a file even root cannot write, and
-// a disk that fills up. Each holds while its object lives; both need root.
+// File faults that only Linux can make, for tests: a file even root cannot write, a
+// disk that fills up, and files that fail in the middle. Each holds while its object
+// lives; all need root.
 #pragma once
 
 #include <string>
@@ -44,5 +45,29 @@ class SmallDisk : public UnixCondition {
 public:
     explicit SmallDisk(const std::string& folder, const std::string& size = "64k");
 };
+
+// A tmpfs mounted on a new folder that is full before anything is written to it.
+// Needs root.
+class FullDisk : public UnixCondition {
+public:
+    enum Kind {
+        NoInodeLeft,  // no file can be created in it: the open fails
+        NoBlockLeft,  // files can be created, empty: the first write fails
+    };
+    FullDisk(const std::string& folder, Kind kind);
+};
+
+// eiofs (tests/tools/eiofs.c) mounted on a new folder. Its files: "broken.bin" (20000
+// bytes, every read and write fails with EIO), "denied.bin" (every open fails with
+// EACCES), "grows.bin" (says 5000 bytes, reads give 30000) and "shrinks.bin" (says
+// 30000, reads give 12000); byte i of what they give is EioFsByte(i). Needs root, /dev/fuse and eiofs,
+// which is only built when the build machine has a C compiler for Linux.
+class EioMount : public UnixCondition {
+public:
+    explicit EioMount(const std::string& folder);
+};
+char EioFsByte(size_t i);
+// The first n bytes that eiofs's readable files give.
+std::string EioFsBytes(size_t n);
 
 }  // namespace travok::test
