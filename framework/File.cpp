@@ -77,6 +77,10 @@ void CFile::Open(const std::string& path, UINT flags) {
 
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
+    if ((flags & typeDiskFile) && GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        throw CFileException(CFileException::invalidFile, ERROR_BAD_FILE_TYPE, path);
+    }
     m_hFile = h;
 
     char full[MAX_PATH * 4];

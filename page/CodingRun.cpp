@@ -69,7 +69,8 @@ void CCheie::ShowResult(const std::vector<std::uint8_t>& result) {
 void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
     try {
         CFile output;
-        output.Open(m_outputPath.GetWindowText(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
+        output.Open(m_outputPath.GetWindowText(),
+                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeDiskFile);
         WriteAll(output, result);
         output.Close();
     } catch (const CFileException& e) {
@@ -81,7 +82,7 @@ void CCheie::FileToText(const KeyCoder& coder) {
     std::vector<std::uint8_t> data;
     CFile input;
     try {
-        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite);
+        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeDiskFile);
         ULONGLONG size = input.GetLength();
         if (size > kTextBoxLimit) {
             ShowMessage(IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
@@ -121,9 +122,10 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         // The input is opened first and exclusively: when it cannot be opened the output
         // is never touched, and the same file under another name cannot be the output.
         CFile input;
-        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive);
+        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeDiskFile);
         CFile output;
-        output.Open(outputPath, CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
+        output.Open(outputPath,
+                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeDiskFile);
 
         std::vector<std::uint8_t> block(kFileBlock);
         std::uint64_t offset = 0;

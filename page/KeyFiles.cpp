@@ -52,7 +52,7 @@ void CCheie::OnOpenKey() {
     bool fits = true;
     try {
         CFile file;
-        file.Open(dialog.GetPathName(), CFile::modeRead | CFile::shareExclusive);
+        file.Open(dialog.GetPathName(), CFile::modeRead | CFile::shareExclusive | CFile::typeDiskFile);
         std::string read;
         fits = ReadKey(file, read, kTextBoxLimit);
         if (fits) key = std::move(read);
@@ -77,7 +77,8 @@ void CCheie::OnSaveKey() {
     const std::string key = m_key.GetWindowText();
     try {
         CFile file;
-        file.Open(dialog.GetPathName(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        file.Open(dialog.GetPathName(),
+                  CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeDiskFile);
         file.Write(key.data(), static_cast<UINT>(key.size()));
         file.Close();
     } catch (const CFileException& e) {
