@@ -50,6 +50,18 @@ int CFileException::OsErrorToException(LONG osError) {
     }
 }
 
+namespace {
+
+// Whether path starts with a drive letter that has no drive behind it.
+bool OnMissingDrive(const std::string& path) {
+    const char letter = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
+    if (path.size() < 2 || path[1] != ':' || letter < 'a' || letter > 'z') return false;
+    const char root[] = {path[0], ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR;
+}
+
+}  // namespace
+
 CFile::~CFile() {
     if (IsOpen()) CloseHandle(m_hFile);
 }
@@ -76,7 +88,13 @@ void CFile::Open(const std::string& path, UINT flags) {
     DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
+    if (h == INVALID_HANDLE_VALUE) {
+        LONG error = static_cast<LONG>(GetLastError());
+        // Wine answers "file not found" for a name on a drive that does not exist,
+        // even for a file to be created; Windows answers "path not found".
+        if (error == ERROR_FILE_NOT_FOUND && OnMissingDrive(path)) error = ERROR_PATH_NOT_FOUND;
+        throw CFileException(CFileException::OsErrorToException(error), error, path);
+    }
     if ((flags & typeDiskFile) && GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
         throw CFileException(CFileException::invalidFile, ERROR_BAD_FILE_TYPE, path);

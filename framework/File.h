@@ -63,7 +63,8 @@ public:
     ~CFile();  // closes an open file, ignoring errors
 
     // Opens path with flags (OpenFlags); throws CFileException naming path as given.
-    // A share mode of 0 is exclusive, like shareExclusive.
+    // A share mode of 0 is exclusive, like shareExclusive. A name on a drive that does
+    // not exist is a bad path, under Wine as on Windows.
     void Open(const std::string& path, UINT flags);
 
     // Reads up to count bytes; returns how many were read, 0 at the end of the file.
