@@ -83,19 +83,23 @@ void CCheie::FileToText(const KeyCoder& coder) {
     CFile input;
     try {
         input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeDiskFile);
-        ULONGLONG size = input.GetLength();
-        if (size > kTextBoxLimit) {
+        // Read to the end instead of trusting the length: a file may grow or shrink
+        // while it is read, and some files (Linux's /proc, under Wine) say 0 bytes yet
+        // hold text. What was read is what is shown and coded. One byte past the limit
+        // tells a file too large for the box.
+        size_t filled = 0;
+        UINT got = 0;
+        do {
+            const size_t want = std::min<size_t>(kFileBlock, kTextBoxLimit + 1 - filled);
+            data.resize(filled + want);
+            got = input.Read(data.data() + filled, static_cast<UINT>(want));
+            filled += got;
+        } while (got > 0 && filled <= kTextBoxLimit);
+        data.resize(filled);
+        if (filled > kTextBoxLimit) {
             ShowMessage(IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
             return;
         }
-        data.resize(static_cast<size_t>(size));
-        size_t filled = 0;
-        while (filled < data.size()) {
-            UINT got = input.Read(data.data() + filled, static_cast<UINT>(data.size() - filled));
-            if (got == 0) break;  // the file shrank while we read it
-            filled += got;
-        }
-        data.resize(filled);
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
         data.clear();  // a failed open or read codes the empty input
