@@ -38,6 +38,20 @@ HRESULT ArgumentToAnsi(VARIANTARG& arg, std::string& out) {
 
 BSTR AllocBstr(const std::string& ansi) { return CBstr(ansi).Detach(); }
 
+// Equal but for letter case, character by character. Not lstrcmpiA: it compares
+// linguistically and skips characters it counts as ignorable, so "CodeWith\xADKey" (a
+// soft hyphen inside) would name CodeWithKey.
+bool SameNameIgnoringCase(std::string_view name, std::string_view member) {
+    if (name.size() != member.size()) return false;
+    auto upper = [](char c) {
+        return static_cast<char>(reinterpret_cast<UINT_PTR>(CharUpperA(reinterpret_cast<LPSTR>(
+            static_cast<UINT_PTR>(static_cast<unsigned char>(c))))));
+    };
+    for (size_t i = 0; i < name.size(); ++i)
+        if (upper(name[i]) != upper(member[i])) return false;
+    return true;
+}
+
 }  // namespace
 
 CCmdTarget::CCmdTarget() = default;
@@ -124,7 +138,7 @@ HRESULT CCmdTarget::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, DISPI
     }
     const std::span<const DispEntry> table = GetDispatchTable();
     for (size_t i = 0; i < table.size(); ++i) {
-        if (lstrcmpiA(name.c_str(), table[i].name) == 0) {
+        if (SameNameIgnoringCase(name, table[i].name)) {
             ids[0] = static_cast<DISPID>(i + 1);
             return S_OK;
         }
