@@ -22,6 +22,41 @@ std::string BstrToAnsi(BSTR text) {
     return WideToAnsi(std::wstring_view(text ? text : L"", SysStringLen(text)));
 }
 
+// A DECIMAL as its documentation allows: scale 0 to 28, sign 0 or negative.
+bool ValidDecimal(const DECIMAL& d) { return d.scale <= 28 && (d.sign == 0 || d.sign == DECIMAL_NEG); }
+
+// How many times an object's value may again be an object before the argument is refused.
+constexpr int kMaxObjectDepth = 16;
+
+// An argument as a VT_BSTR, by the standard value conversion. Two kinds of value are not
+// handed to VariantChangeType as they are, because under Wine they take the server down:
+// it fetches an object's value (DISPID_VALUE) and converts that by calling itself, so an
+// object whose value is itself overflows the stack; and its decimal-to-text conversion
+// overruns its buffer or never returns for a scale far beyond 28. So references are
+// followed and objects asked for their value here, a bounded number of times, and a
+// DECIMAL outside its range is refused as an invalid argument.
+HRESULT ChangeToBstr(const VARIANT& arg, VARIANT& out, int depth) {
+    const VARIANT* v = &arg;
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    const bool byRef = (V_VT(v) & VT_BYREF) != 0;
+    const VARTYPE type = V_VT(v) & ~VT_BYREF;
+    if (!byRef || V_BYREF(v)) {
+        if (type == VT_DECIMAL && !ValidDecimal(byRef ? *V_DECIMALREF(v) : V_DECIMAL(v))) return E_INVALIDARG;
+        IDispatch* object = type != VT_DISPATCH ? nullptr : byRef ? *V_DISPATCHREF(v) : V_DISPATCH(v);
+        if (object) {
+            if (depth >= kMaxObjectDepth) return DISP_E_TYPEMISMATCH;
+            ScopedVariant value;
+            DISPPARAMS none{};
+            // What VariantChangeType asks, and a failure answered as it answers one.
+            if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                      &value.value, nullptr, nullptr)))
+                return DISP_E_TYPEMISMATCH;
+            return ChangeToBstr(value.value, out, depth + 1);
+        }
+    }
+    return VariantChangeType(&out, const_cast<VARIANT*>(&arg), 0, VT_BSTR);
+}
+
 // An argument as ANSI bytes; anything but a string goes through the standard value
 // conversion first, so a number arrives as its decimal text.
 HRESULT ArgumentToAnsi(VARIANTARG& arg, std::string& out) {
@@ -30,7 +65,7 @@ HRESULT ArgumentToAnsi(VARIANTARG& arg, std::string& out) {
         return S_OK;
     }
     ScopedVariant converted;
-    HRESULT hr = VariantChangeType(&converted.value, &arg, 0, VT_BSTR);
+    HRESULT hr = ChangeToBstr(arg, converted.value, 0);
     if (FAILED(hr)) return hr;
     out = BstrToAnsi(V_BSTR(&converted.value));
     return S_OK;
