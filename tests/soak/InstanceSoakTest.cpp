@@ -1,0 +1,125 @@
+// Client-started instances one after another: each is created, called and released, and
+// its Travok.exe must be gone within a few seconds, with nothing left over at the end.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "Soak.h"
+#include "tests/automation/ComClient.h"
+
+using namespace travok::test;
+using namespace travok::soak;
+
+namespace {
+
+// How long a released instance may take to end. Under Wine an instance ends in a few
+// tens of milliseconds; seconds mean it is stuck, not slow.
+constexpr DWORD kExitTimeoutMs = 5000;
+// A run that keeps failing has said what it has to say.
+constexpr int kMaxFailures = 5;
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using ProcessHandle = std::unique_ptr<void, HandleCloser>;
+
+std::set<DWORD> NewSince(const std::set<DWORD>& before) {
+    std::set<DWORD> fresh;
+    for (DWORD pid : TravokProcesses())
+        if (!before.count(pid)) fresh.insert(pid);
+    return fresh;
+}
+
+// When one instance's steps happened, in milliseconds.
+struct Timing {
+    double begin = 0, released = 0, ended = 0;
+};
+
+// Creates an object in a fresh instance, checks one CodeWithKey call, releases the
+// object and waits for the instance to end; an instance that does not is ended.
+testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing) {
+    timing.begin = NowMs();
+    const std::set<DWORD> before = TravokProcesses();
+    ComPtr<IDispatch> object;
+    HRESULT hr = CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid());
+    if (hr != S_OK) return testing::AssertionFailure() << "CoCreateInstance failed: 0x" << std::hex << hr;
+    // The server that answered is running while it holds the object.
+    const std::set<DWORD> fresh = NewSince(before);
+    if (fresh.size() != 1) return testing::AssertionFailure() << fresh.size() << " new Travok processes for one object";
+    const DWORD pid = *fresh.begin();
+    ProcessHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+    if (!process) return testing::AssertionFailure() << "cannot open Travok process " << pid;
+
+    const std::wstring text = inputs.Text(), key = inputs.Key();
+    InvokeOutcome outcome;
+    Invoke(object.Get(), {1, DISPATCH_METHOD, {Variant(text), Variant(key)}}, outcome);
+    if (outcome.hr != S_OK || V_VT(&outcome.result.v) != VT_BSTR || outcome.result.Text() != Expected(true, text, key))
+        return testing::AssertionFailure() << "CodeWithKey of \"" << ToAnsi(text) << "\" with key " << ToAnsi(key)
+                                           << " gave 0x" << std::hex << outcome.hr << " \""
+                                           << ToAnsi(outcome.result.Text()) << "\"";
+
+    timing.released = NowMs();
+    object.Reset();
+    if (WaitForSingleObject(process.get(), kExitTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 99);
+        WaitForSingleObject(process.get(), kExitTimeoutMs);
+        return testing::AssertionFailure() << "Travok " << pid << " still ran " << kExitTimeoutMs
+                                           << " ms after its object went";
+    }
+    timing.ended = NowMs();
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.get(), &exitCode);
+    if (exitCode != 0) return testing::AssertionFailure() << "Travok " << pid << " ended with code 0x" << std::hex << exitCode;
+    return testing::AssertionSuccess();
+}
+
+TEST(InstanceSoak, EveryInstanceServesItsCallAndEndsSoonAfterItsRelease) {
+    ASSERT_NO_FATAL_FAILURE(EnsureRegistered());
+    const int count = RunCounts().instances;
+    const std::set<DWORD> atStart = TravokProcesses();
+    Inputs inputs(20240601);
+    std::vector<double> releaseToExit, perInstance;
+    double worst = 0;
+    int worstInstance = 0, failures = 0, run = 0;
+    Figures clientFirst, clientLast;
+    const double started = NowMs();
+
+    for (int i = 1; i <= count && failures < kMaxFailures; ++i) {
+        Timing timing;
+        testing::AssertionResult done = RunInstance(inputs, timing);
+        if (!done) {
+            ADD_FAILURE() << "instance " << i << ": " << done.message();
+            ++failures;
+            continue;
+        }
+        ++run;
+        releaseToExit.push_back(timing.ended - timing.released);
+        perInstance.push_back(timing.ended - timing.begin);
+        if (releaseToExit.back() > worst) {
+            worst = releaseToExit.back();
+            worstInstance = i;
+        }
+        ReadFigures(GetCurrentProcess(), run == 1 ? clientFirst : clientLast);
+    }
+
+    // Nothing of the run is left: every instance it started has gone.
+    const std::set<DWORD> left = NewSince(atStart);
+    EXPECT_TRUE(left.empty()) << left.size() << " Travok processes left after the run";
+    for (DWORD pid : left) ServerProcess close(pid);
+
+    const double seconds = (NowMs() - started) / 1000.0;
+    std::printf("instance soak: %d of %d instances in %.1f s, %.0f ms each (median, create to exit)\n", run, count,
+                seconds, Median(perInstance));
+    std::printf("release to exit: median %.1f ms, worst %.1f ms (instance %d)\n", Median(releaseToExit), worst,
+                worstInstance);
+    if (run > 1)
+        std::printf("client: %lu handles and %lu KiB private after the first instance, %lu and %lu KiB after the last\n",
+                    clientFirst.handles, static_cast<unsigned long>(clientFirst.privateBytes / 1024),
+                    clientLast.handles, static_cast<unsigned long>(clientLast.privateBytes / 1024));
+    EXPECT_EQ(run, count);
+}
+
+}  // namespace
