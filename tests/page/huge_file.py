@@ -3,21 +3,17 @@
 
   huge_file.py make DIR SIZE
       DIR/in.bin: a sparse file of SIZE bytes with blocks of every byte value around
-      the 2 GiB and 4 GiB marks and at its end, and the pipes coded.fifo, relay.fifo
-      and decoded.fifo.
-  huge_file.py serve DIR KEY
-      Reads what one Travok codes into coded.fifo, hashes it and passes it on through
-      relay.fifo to a second Travok that decodes it into decoded.fifo, which is hashed
-      too. Meanwhile it codes in.bin itself, 9990-byte chunk by chunk with the key
-      restarting at each, and hashes that. DIR/relay-open appears once the decoding
-      Travok holds relay.fifo; DIR/result holds the hashes and byte counts at the end.
-
-Pipes keep the gigabytes out of memory and off the disk.
+      the 2 GiB and 4 GiB marks and at its end.
+  huge_file.py expect DIR KEY
+      Codes in.bin by the definition, 9990-byte chunk by chunk with the key restarting
+      at each, without keeping the result, and leaves in DIR/expected the lines
+      "input HASH SIZE" and "expected HASH SIZE".
+  huge_file.py hash FILE
+      Prints "HASH SIZE" of FILE.
 """
 import hashlib
 import os
 import sys
-import threading
 
 CHUNK = 9990
 BLOCK = 105 * CHUNK
@@ -38,8 +34,6 @@ def make(folder, size):
         for offset in mark_offsets(size):
             f.seek(offset)
             f.write(mark_bytes(offset))
-    for name in ("coded.fifo", "relay.fifo", "decoded.fifo"):
-        os.mkfifo(os.path.join(folder, name))
 
 
 def code_chunk(chunk, shifts):
@@ -80,44 +74,28 @@ def expected(folder, key, out):
     out["expected"] = f"{coded.hexdigest()} {size}"
 
 
-def relay(folder, out):
+def hash_file(path):
     digest, size = hashlib.sha256(), 0
-    with open(os.path.join(folder, "relay.fifo"), "wb") as onward:
-        open(os.path.join(folder, "relay-open"), "w").close()
-        with open(os.path.join(folder, "coded.fifo"), "rb") as coded:
-            while block := coded.read(BLOCK):
-                digest.update(block)
-                onward.write(block)
-                size += len(block)
-    out["coded"] = f"{digest.hexdigest()} {size}"
-
-
-def drain(folder, out):
-    digest, size = hashlib.sha256(), 0
-    with open(os.path.join(folder, "decoded.fifo"), "rb") as decoded:
-        while block := decoded.read(BLOCK):
+    with open(path, "rb") as f:
+        while block := f.read(BLOCK):
             digest.update(block)
             size += len(block)
-    out["decoded"] = f"{digest.hexdigest()} {size}"
+    return f"{digest.hexdigest()} {size}"
 
 
-def serve(folder, key):
+def expect(folder, key):
     out = {}
-    threads = [threading.Thread(target=t, args=(folder, out)) for t in (relay, drain)]
-    for t in threads:
-        t.start()
     expected(folder, key, out)
-    for t in threads:
-        t.join()
-    path = os.path.join(folder, "result")
+    path = os.path.join(folder, "expected")
     with open(path + ".tmp", "w") as f:
-        for name in ("input", "expected", "coded", "decoded"):
-            f.write(f"{name} {out.get(name, 'missing')}\n")
+        f.write(f"input {out['input']}\nexpected {out['expected']}\n")
     os.rename(path + ".tmp", path)
 
 
 if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2], int(sys.argv[3]))
+    elif sys.argv[1] == "expect":
+        expect(sys.argv[2], sys.argv[3])
     else:
-        serve(sys.argv[2], sys.argv[3])
+        print(hash_file(sys.argv[2]))
