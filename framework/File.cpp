@@ -95,9 +95,12 @@ void CFile::Open(const std::string& path, UINT flags) {
         if (error == ERROR_FILE_NOT_FOUND && OnMissingDrive(path)) error = ERROR_PATH_NOT_FOUND;
         throw CFileException(CFileException::OsErrorToException(error), error, path);
     }
-    if ((flags & typeDiskFile) && GetFileType(h) != FILE_TYPE_DISK) {
-        CloseHandle(h);
-        throw CFileException(CFileException::invalidFile, ERROR_BAD_FILE_TYPE, path);
+    if (flags & typeNoDevice) {
+        const DWORD type = GetFileType(h);
+        if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
+            CloseHandle(h);
+            throw CFileException(CFileException::invalidFile, ERROR_BAD_FILE_TYPE, path);
+        }
     }
     m_hFile = h;
 

@@ -51,10 +51,10 @@ public:
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
         modeCreate = 0x1000,
-        // Refuse what is not a disk file (a device such as NUL or COM1, a pipe, a
-        // console): reading one may block for ever or never end, and what is written to
-        // one is not kept. Raised as invalidFile, naming the path as passed.
-        typeDiskFile = 0x100000,
+        // Refuse a device (NUL, CON, COM1, AUX, Linux's /dev/zero...): reading one may
+        // block for ever or never end, and what is written to one is not kept. Raised
+        // as invalidFile, naming the path as passed. Disk files and pipes are taken.
+        typeNoDevice = 0x100000,
     };
 
     CFile() = default;

@@ -70,7 +70,7 @@ void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
     try {
         CFile output;
         output.Open(m_outputPath.GetWindowText(),
-                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeDiskFile);
+                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeNoDevice);
         WriteAll(output, result);
         output.Close();
     } catch (const CFileException& e) {
@@ -82,7 +82,7 @@ void CCheie::FileToText(const KeyCoder& coder) {
     std::vector<std::uint8_t> data;
     CFile input;
     try {
-        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeDiskFile);
+        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeNoDevice);
         // Read to the end instead of trusting the length: a file may grow or shrink
         // while it is read, and some files (Linux's /proc, under Wine) say 0 bytes yet
         // hold text. What was read is what is shown and coded. One byte past the limit
@@ -126,10 +126,10 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         // The input is opened first and exclusively: when it cannot be opened the output
         // is never touched, and the same file under another name cannot be the output.
         CFile input;
-        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeDiskFile);
+        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
         CFile output;
         output.Open(outputPath,
-                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeDiskFile);
+                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeNoDevice);
 
         std::vector<std::uint8_t> block(kFileBlock);
         std::uint64_t offset = 0;

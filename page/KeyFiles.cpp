@@ -52,7 +52,7 @@ void CCheie::OnOpenKey() {
     bool fits = true;
     try {
         CFile file;
-        file.Open(dialog.GetPathName(), CFile::modeRead | CFile::shareExclusive | CFile::typeDiskFile);
+        file.Open(dialog.GetPathName(), CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
         std::string read;
         fits = ReadKey(file, read, kTextBoxLimit);
         if (fits) key = std::move(read);
@@ -78,7 +78,7 @@ void CCheie::OnSaveKey() {
     try {
         CFile file;
         file.Open(dialog.GetPathName(),
-                  CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeDiskFile);
+                  CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeNoDevice);
         file.Write(key.data(), static_cast<UINT>(key.size()));
         file.Close();
     } catch (const CFileException& e) {
