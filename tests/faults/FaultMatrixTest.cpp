@@ -345,7 +345,7 @@ TEST_P(FileFaults, EachFaultIsReportedLosesNothingAndTheNextOperationWorks) {
     if (!skipped.empty()) {
         std::string why;
         for (const std::string& s : skipped) why += "\n  " + s;
-        GTEST_SKIP() << skipped.size() << " of " << rows << " faults could not be made here, the others passed:" << why;
+        GTEST_SKIP() << skipped.size() << " of " << rows << " faults could not be made here; the others ran:" << why;
     }
 }
 
