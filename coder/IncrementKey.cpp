@@ -31,7 +31,9 @@ inline void AddStep(const std::uint8_t* in, std::uint8_t* out, const std::uint8_
 }
 }  // namespace
 
-KeyCoder::KeyCoder(Direction direction, std::string_view key) : m_keyLength(key.size()) {
+KeyCoder::KeyCoder(Direction direction, std::string_view key) {
+    key = key.substr(0, key.find('\0'));  // a key ends at its first zero byte
+    m_keyLength = key.size();
     if (key.empty()) return;
     std::size_t repeats = key.size() >= kPatternTarget ? 1 : (kPatternTarget + key.size() - 1) / key.size();
     m_period = key.size() * repeats;

@@ -18,7 +18,8 @@ struct EmptyKeyError : std::invalid_argument {
 };
 
 // Codes byte runs with one key. Each key byte k shifts by (k - 48) mod 256, so the
-// digits '0'..'9' shift by 0..9; other bytes are not rejected. The shifts are expanded
+// digits '0'..'9' shift by 0..9; other bytes are not rejected. A key ends at its first
+// zero byte, as a key typed or loaded from a key file does. The shifts are expanded
 // once into a repeating pattern whose length is a multiple of the key's, so coding is a
 // plain vector add over the pattern.
 class KeyCoder {
@@ -32,7 +33,7 @@ public:
     std::size_t KeyLength() const { return m_keyLength; }
 
 private:
-    std::size_t m_keyLength;
+    std::size_t m_keyLength = 0;
     std::size_t m_period = 0;             // a multiple of m_keyLength
     std::vector<std::uint8_t> m_pattern;  // the shifts repeated over m_period bytes, and a little past
 };

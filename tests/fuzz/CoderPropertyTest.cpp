@@ -22,12 +22,12 @@ constexpr std::uint64_t kSeed = 4711;
 
 std::uint8_t* Bytes(std::string& s) { return reinterpret_cast<std::uint8_t*>(s.data()); }
 
-// A key of m bytes: digits, or (for some keys) any byte at all, zero included, which
-// shifts by its code minus 48 like every other.
+// A key of m bytes: digits, or (for some keys) any byte but zero, which would end the
+// key; each shifts by its code minus 48.
 std::string RandomKey(Rng& r, size_t m) {
     std::string key(m, '0');
     const bool anyByte = r.OneIn(3);
-    for (char& k : key) k = static_cast<char>(anyByte ? r.Below(256) : '0' + r.Below(10));
+    for (char& k : key) k = static_cast<char>(anyByte ? 1 + r.Below(255) : '0' + r.Below(10));
     return key;
 }
 
@@ -179,8 +179,8 @@ TEST(CoderProperties, BstrOperationsAtTheEdges) {
         {"empty text, a key", "", "123", false, ""},
         {"a text and an empty key has no shift", "abc", "", true, ""},
         {"a zero byte in the text is coded too", std::string("a\0b", 3), "1", false, std::string("b\x01" "c", 3)},
-        {"a zero byte in the key shifts by -48", "aaa", std::string("1\0" "2", 3), false, std::string("b1c", 3)},
-        {"only a zero byte as the key", "\x40", std::string(1, '\0'), false, "\x10"},
+        {"a zero byte ends the key", "aaa", std::string("1\0" "2", 3), false, "bbb"},
+        {"a key that starts with a zero byte is empty", "\x40", std::string("\0" "5", 2), true, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -157,7 +157,7 @@ Expectation ExpectInvoke(const FuzzCall& call, Transport transport) {
     }
     const std::string& text = bytes[0];
     const std::string& key = bytes[1];
-    if (!text.empty() && key.empty()) {
+    if (!text.empty() && KeyUpToZero(key).empty()) {
         e.hr = DISP_E_EXCEPTION;
         e.scode = E_INVALIDARG;
         e.description = kNoKeyMessage;
@@ -199,7 +199,10 @@ std::wstring FromAnsi(std::string_view ansi) {
     return wide;
 }
 
+std::string_view KeyUpToZero(std::string_view key) { return key.substr(0, key.find('\0')); }
+
 std::string CodeByDefinition(bool encode, std::string_view text, std::string_view key) {
+    key = KeyUpToZero(key);
     std::string out(text.size(), '\0');
     for (size_t i = 0; i < text.size(); ++i) {
         const int shift = static_cast<unsigned char>(key[i % key.size()]) - 48;

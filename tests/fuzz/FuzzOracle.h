@@ -55,6 +55,9 @@ std::string Check(const FuzzCall& call, Transport transport, const Expectation& 
 // The oracle's own pieces, also used by the coder property tests.
 std::string ToAnsiLikeTheProgram(std::wstring_view wide);
 std::wstring FromAnsi(std::string_view ansi);
+// A key ends at its first zero byte.
+std::string_view KeyUpToZero(std::string_view key);
+// Every byte of text shifted by its key byte minus 48, modulo 256 (back, to decode).
 std::string CodeByDefinition(bool encode, std::string_view text, std::string_view key);
 
 }  // namespace travok::fuzz

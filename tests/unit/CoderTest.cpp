@@ -46,6 +46,7 @@ const Case kCases[] = {
     {"a letter in the key shifts by its code minus 48", "a", "A", std::string(1, 'a' + 17)},
     {"a key byte below '0' shifts downwards", "a", "/", "`"},
     {"line breaks are coded like any byte", "\r\n", "5", "\x12\x0F"},
+    {"a zero byte ends the key", "AAA", std::string("1\0" "9", 3), "BBB"},
     {"a byte that codes to zero is kept, and so is what follows", std::string("\xFF" "A", 2), "1",
      std::string("\x00" "B", 2)},
     {"an empty text gives an empty result", "", "7", ""},
