@@ -49,21 +49,26 @@ Memory PeakMemory(HANDLE process) {
 }
 
 void FileThroughput() {
-    constexpr int kRuns = 3;
+    constexpr int kRounds = 5;
     RunUnix("head -c 1G /dev/urandom > " + kUnixDir + "/in.bin");
     const double gib = 1.073741824;  // GB in a GiB
-    double cpSeconds = MedianSeconds(kRuns, [] { RunUnix("cp " + kUnixDir + "/in.bin " + kUnixDir + "/cp.bin"); });
-    RunUnix("rm -f " + kUnixDir + "/cp.bin");
-
+    // cp runs through the Linux command runner, whose own cost is taken off.
+    const double runnerSeconds = MedianSeconds(kRounds, [] { RunUnix("true"); });
     TravokProcess app;
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        times.push_back(FileToFile(app, kWinDir + "in.bin", kWinDir + "out.bin"));
-        RunUnix("rm -f " + kUnixDir + "/out.bin");
-    }
-    std::sort(times.begin(), times.end());
-    Report("P2 File-to-File, 1 GiB on tmpfs", gib / times[kRuns / 2], "cp of the same file", gib / cpSeconds, "GB/s",
-           ">= 0.9");
+    // Each round starts by removing the outputs of the one before (not counted).
+    const std::string outputs = kUnixDir + "/cp.bin " + kUnixDir + "/out.bin " + kUnixDir + "/dd.bin";
+    std::vector<double> seconds = InterleavedMedianSeconds(
+        kRounds, {[&] { RunUnix("rm -f " + outputs); },
+                  [] { RunUnix("cp " + kUnixDir + "/in.bin " + kUnixDir + "/cp.bin"); },
+                  [&] { FileToFile(app, kWinDir + "in.bin", kWinDir + "out.bin"); },
+                  [&] { RunUnix("dd if=" + kUnixDir + "/in.bin of=" + kUnixDir + "/dd.bin bs=1M status=none"); }});
+    RunUnix("rm -f " + outputs);
+    Report("P2 File-to-File, 1 GiB on tmpfs", gib / seconds[2], "cp of the same file", gib / (seconds[1] - runnerSeconds),
+           "GB/s", ">= 0.9");
+    // cp copies inside the kernel; a program that reads and writes, as Travok must to
+    // code, moves every byte through its own memory twice, as dd does.
+    Report("P2 File-to-File, 1 GiB on tmpfs", gib / seconds[2], "dd bs=1M, no coding", gib / (seconds[3] - runnerSeconds),
+           "GB/s", "none");
 }
 
 void FlatMemory() {
@@ -125,11 +130,13 @@ double StartUp(const std::string& commandLine) {
 }
 
 void StartUpTime() {
-    constexpr int kRuns = 7;
+    constexpr int kRuns = 9;
     StartUp("notepad.exe");  // warm both up once
     StartUp("\"" + TravokExePath() + "\"");
-    double notepad = MedianSeconds(kRuns, [] { StartUp("notepad.exe"); });
-    double travok = MedianSeconds(kRuns, [] { StartUp("\"" + TravokExePath() + "\""); });
+    std::vector<double> seconds =
+        InterleavedMedianSeconds(kRuns, {[] { StartUp("notepad.exe"); }, [] { StartUp("\"" + TravokExePath() + "\""); }});
+    double notepad = seconds[0];
+    double travok = seconds[1];
     Report("P4 start-up to a painted window", travok * 1000, "notepad", notepad * 1000, "ms", "<= 1.2");
 }
 
