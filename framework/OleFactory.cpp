@@ -40,10 +40,13 @@ DWORD WINAPI UnregisterCalledInterfaces(void*) {
 // keeps; when a later server gets the same process and thread ids, and so the same
 // endpoint, the client's next activation reuses it and fails, and the instance it
 // started is left running. So wait until every call has been answered, serving
-// messages meanwhile, since a call that arrived late waits for this thread to run
-// it. The cap only guards against a runtime that never answers.
+// messages meanwhile, since a call that arrived late waits for this thread to run it.
+// The wait has a cap: Wine's RpcServerUnregisterIf reads a call count and then marks
+// the interface in two steps, and a call that ends in between is never reported, so
+// it waits forever. That call has been answered by then; an answer in flight takes
+// milliseconds.
 void WaitUntilCallsAreAnswered() {
-    constexpr DWORD kCapMs = 10000;
+    constexpr DWORD kCapMs = 1000;
     HANDLE waiter = CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr);
     if (!waiter) return;
     const DWORD start = GetTickCount();
