@@ -45,7 +45,7 @@ constexpr Call kMix[] = {Call::Code, Call::Decode,           Call::Code,     Cal
                          Call::Decode, Call::DecodeAsProperty, Call::NullText, Call::EmptyKey};
 
 testing::AssertionResult Answer(const InvokeOutcome& outcome, const std::wstring& expected) {
-    if (outcome.hr != S_OK) return testing::AssertionFailure() << "failed with 0x" << std::hex << outcome.hr;
+    if (outcome.hr != S_OK) return testing::AssertionFailure() << "failed with " << Hex(outcome.hr);
     if (V_VT(&outcome.result.v) != VT_BSTR)
         return testing::AssertionFailure() << "result of type " << V_VT(&outcome.result.v);
     if (outcome.result.Text() != expected)
@@ -78,8 +78,8 @@ testing::AssertionResult CallOnce(IDispatch* object, Call call, Inputs& inputs) 
     case Call::EmptyKey:
         Invoke(object, {1, DISPATCH_METHOD, {Variant(text), Variant(L"")}}, outcome);
         if (outcome.hr != DISP_E_EXCEPTION || outcome.excepInfo.scode != E_INVALIDARG || !outcome.excepInfo.bstrDescription)
-            return testing::AssertionFailure() << "CodeWithKey with an empty key gave 0x" << std::hex << outcome.hr
-                                               << ", scode 0x" << outcome.excepInfo.scode;
+            return testing::AssertionFailure() << "CodeWithKey with an empty key gave " << Hex(outcome.hr)
+                                               << ", scode " << Hex(outcome.excepInfo.scode);
         return testing::AssertionSuccess();
     }
     return testing::AssertionFailure() << "unknown call kind";

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -165,6 +166,12 @@ bool ReadFigures(HANDLE process, Figures& figures) {
     figures.privateBytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
     figures.threads = CountThreads(GetProcessId(process));
     return figures.handles != 0 && figures.privateBytes != 0 && figures.threads != 0;
+}
+
+std::string Hex(unsigned long code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", code);
+    return text;
 }
 
 double NowMs() {

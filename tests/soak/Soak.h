@@ -53,6 +53,9 @@ struct Figures {
 // where the system gives it, else the pagefile usage, which is the same on Windows.
 bool ReadFigures(HANDLE process, Figures& figures);
 
+// A status code as failure messages show it: "0x800706BF".
+std::string Hex(unsigned long code);
+
 // Milliseconds from a monotonic clock, for the figures a run reports.
 double NowMs();
 double Median(std::vector<double> values);
