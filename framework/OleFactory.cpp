@@ -25,10 +25,10 @@ DWORD WINAPI UnregisterCalledInterfaces(void*) {
                           : nullptr;
     if (!unregister) return 0;
     for (const IID* iid : {&kIidRemUnknown, &IID_IClassFactory, &IID_IDispatch}) {
-        RPC_SERVER_INTERFACE spec{};
-        spec.Length = sizeof spec;
-        spec.InterfaceId.SyntaxGUID = *iid;
-        unregister(&spec, nullptr, TRUE);  // RPC_S_UNKNOWN_IF when nothing called it
+        RPC_SERVER_INTERFACE rpcInterface{};
+        rpcInterface.Length = sizeof rpcInterface;
+        rpcInterface.InterfaceId.SyntaxGUID = *iid;
+        unregister(&rpcInterface, nullptr, TRUE);  // RPC_S_UNKNOWN_IF when nothing called it
     }
     return 0;
 }
