@@ -7,6 +7,8 @@
 #include <ole2.h>
 #include <oleauto.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <memory>
 #include <set>
@@ -157,5 +159,32 @@ void DeleteServerKeys();  // both key trees of the server
 std::string ExpectedServerPath();
 // Makes the prefix's registration this build's, by one user start if it is not.
 void EnsureRegistered();
+
+// A test with one object of a Travok.exe that COM started for it, which must end once
+// the object is released.
+class ClientStartedServer : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(EnsureRegistered());
+        const std::set<DWORD> before = TravokProcesses();
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(ToWide(kProgId).c_str(), &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+        std::set<DWORD> started = WaitNewServers(before, 1);
+        ASSERT_EQ(started.size(), 1u);
+        server = std::make_unique<ServerProcess>(*started.begin());
+    }
+
+    void TearDown() override {
+        object.Reset();
+        // Releasing the only object ends a client-started server.
+        if (server) {
+            EXPECT_TRUE(server->WaitExit());
+        }
+    }
+
+    std::unique_ptr<ServerProcess> server;
+    ComPtr<IDispatch> object;
+};
 
 }  // namespace travok::test

@@ -9,30 +9,7 @@ using namespace travok::test;
 
 namespace {
 
-class DispatchClient : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(EnsureRegistered());
-        const std::set<DWORD> before = TravokProcesses();
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(ToWide(kProgId).c_str(), &clsid), S_OK);
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
-        std::set<DWORD> started = WaitNewServers(before, 1);
-        ASSERT_EQ(started.size(), 1u);
-        server = std::make_unique<ServerProcess>(*started.begin());
-    }
-
-    void TearDown() override {
-        object.Reset();
-        // Releasing the only object ends a client-started server.
-        if (server) {
-            EXPECT_TRUE(server->WaitExit());
-        }
-    }
-
-    std::unique_ptr<ServerProcess> server;
-    ComPtr<IDispatch> object;
-};
+using DispatchClient = ClientStartedServer;
 
 const std::wstring kOmega = L"\x03A9";
 
