@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "DialogDriver.h"
+#include "PageOperations.h"
 #include "PageTest.h"
 
 using namespace travok::test;
@@ -22,21 +23,6 @@ std::string MissingDrive() {
     for (char letter = 'Q'; letter <= 'Y'; ++letter)
         if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
     return {};
-}
-
-// An operation of the coding page that opens one named file.
-enum class Op { InputToText, InputToFile, OutputFromText, OutputFromFile, KeyLoad, KeySave };
-
-const char* OpName(Op op) {
-    switch (op) {
-    case Op::InputToText: return "input of File-to-Text";
-    case Op::InputToFile: return "input of File-to-File";
-    case Op::OutputFromText: return "output of Text-to-File";
-    case Op::OutputFromFile: return "output of File-to-File";
-    case Op::KeyLoad: return "key load";
-    case Op::KeySave: return "key save";
-    }
-    return "?";
 }
 
 class BadInput : public PageTest {

@@ -8,27 +8,12 @@
 #include <ostream>
 
 #include "DialogDriver.h"
+#include "PageOperations.h"
 #include "PageTest.h"
 
 using namespace travok::test;
 
 namespace {
-
-enum class Op { InputToText, InputToFile, OutputFromText, OutputFromFile, KeyLoad, KeySave };
-
-const char* OpName(Op op) {
-    switch (op) {
-    case Op::InputToText: return "InputOfFileToText";
-    case Op::InputToFile: return "InputOfFileToFile";
-    case Op::OutputFromText: return "OutputOfTextToFile";
-    case Op::OutputFromFile: return "OutputOfFileToFile";
-    case Op::KeyLoad: return "KeyLoad";
-    case Op::KeySave: return "KeySave";
-    }
-    return "?";
-}
-
-void PrintTo(Op op, std::ostream* os) { *os << OpName(op); }
 
 bool Reads(Op op) { return op == Op::InputToText || op == Op::InputToFile || op == Op::KeyLoad; }
 bool ThroughDialog(Op op) { return op == Op::KeyLoad || op == Op::KeySave; }
