@@ -36,23 +36,11 @@ protected:
         Type(IDC_KEY, key);
     }
 
-    // Clicks button, enters path in its file dialog and presses OK, confirming when a
-    // save dialog asks whether to replace what is there; returns the boxes the handler
-    // showed after the dialog.
+    // Key load or save through its file dialog, confirming when a save dialog asks
+    // whether to replace what is there; returns the boxes the handler showed after it.
     std::vector<SeenBox> ThroughFileDialog(int button, const std::string& path) const {
-        PendingClick click(app, Item(button));
-        HWND dialog = WaitFileDialog(app);
-        if (!dialog) return {};
-        TypeFileName(dialog, path);
-        Press(dialog, IDOK);
-        HWND prompt = nullptr;
-        WaitFor([&] { return !IsWindow(dialog) || (prompt = WaitPromptAbove(app, dialog, 0)) != nullptr; });
-        if (prompt && button == IDC_SAVE_KEY) Press(prompt, IDYES);
-        if (!WaitGone(dialog)) {
-            ADD_FAILURE() << "the file dialog did not take " << path;
-            return {};
-        }
-        return click.Finish();
+        return ChooseInFileDialog(app, Item(button), path,
+                                  button == IDC_SAVE_KEY ? OverwritePrompt::IfAny : OverwritePrompt::None);
     }
 
     // Runs op with path as the file it opens; the other file, if any, is a good one.

@@ -181,29 +181,11 @@ protected:
         return p;
     }
 
-    // Clicks button, enters path in the file dialog it opens and presses OK, answering
-    // Yes to the overwrite prompt of an existing file. Returns the boxes shown after.
+    // Key load or save through its file dialog, answering Yes to the overwrite prompt
+    // that saving over an existing file must bring. Returns the boxes shown after.
     std::vector<SeenBox> ThroughFileDialog(int button, const std::string& path, bool exists) const {
-        PendingClick click(app, Item(button));
-        HWND dialog = WaitFileDialog(app);
-        if (!dialog) return {};
-        TypeFileName(dialog, path);
-        Press(dialog, IDOK);
-        HWND prompt = nullptr;
-        WaitFor([&] { return !IsWindow(dialog) || (prompt = WaitPromptAbove(app, dialog, 0)) != nullptr; });
-        if (prompt && exists && button == IDC_SAVE_KEY) {
-            Press(prompt, IDYES);
-        } else if (prompt) {
-            ADD_FAILURE() << "unexpected window above the file dialog: " << BoxText(prompt);
-            return {};
-        } else if (exists && button == IDC_SAVE_KEY) {
-            ADD_FAILURE() << "no overwrite prompt for " << path;
-        }
-        if (!WaitGone(dialog)) {
-            ADD_FAILURE() << "the file dialog stayed open";
-            return {};
-        }
-        return click.Finish();
+        return ChooseInFileDialog(app, Item(button), path,
+                                  exists && button == IDC_SAVE_KEY ? OverwritePrompt::Expected : OverwritePrompt::None);
     }
 
     // Runs the operation with path as the file it reads or writes; the other file, if

@@ -81,6 +81,30 @@ void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK,
 
 bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }); }
 
+std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::string& name,
+                                        OverwritePrompt expected) {
+    PendingClick click(app, button);
+    HWND dialog = WaitFileDialog(app);
+    if (!dialog) return {};
+    TypeFileName(dialog, name);
+    Press(dialog, IDOK);
+    HWND prompt = nullptr;
+    WaitFor([&] { return !IsWindow(dialog) || (prompt = WaitPromptAbove(app, dialog, 0)) != nullptr; });
+    if (prompt && expected != OverwritePrompt::None) {
+        Press(prompt, IDYES);
+    } else if (prompt) {
+        ADD_FAILURE() << "unexpected window above the file dialog: " << BoxText(prompt);
+        return {};
+    } else if (expected == OverwritePrompt::Expected) {
+        ADD_FAILURE() << "no overwrite prompt for " << name;
+    }
+    if (!WaitGone(dialog)) {
+        ADD_FAILURE() << "the file dialog did not take " << name;
+        return {};
+    }
+    return click.Finish();
+}
+
 std::string ClipboardText() {
     // Another process may hold the clipboard for a moment.
     if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return "<cannot open>";

@@ -47,6 +47,19 @@ void TypeFileName(HWND fileDialog, const std::string& name);
 void Press(HWND window, int id);
 bool WaitGone(HWND window);
 
+// What a file dialog's OK may bring up above it: the overwrite prompt of a save dialog.
+enum class OverwritePrompt {
+    None,      // any window above the dialog is a failure
+    Expected,  // it must come, and is answered Yes
+    IfAny,     // answered Yes if it comes
+};
+
+// Clicks button, which opens a file dialog, enters name there and presses OK, handling
+// the overwrite prompt as told; returns the message boxes the handler showed after the
+// dialog. A dialog that does not take the name is a test failure.
+std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::string& name,
+                                        OverwritePrompt prompt = OverwritePrompt::None);
+
 // The clipboard's text (CF_TEXT) as this process sees it; "<none>" when there is none.
 std::string ClipboardText();
 bool SetClipboardText(const std::string& text);

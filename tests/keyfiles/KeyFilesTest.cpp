@@ -29,29 +29,12 @@ protected:
 
     enum class Existing { No, Replace };
 
-    // Clicks button, enters name in the file dialog it opens and presses OK. An
-    // overwrite prompt is answered Yes when the file exists, and is a failure when it
-    // does not. Returns the message boxes the handler showed after the dialog.
+    // Clicks button and enters name in the file dialog it opens. An overwrite prompt is
+    // answered Yes when the file exists, and is a failure when it does not. Returns the
+    // message boxes the handler showed after the dialog.
     std::vector<SeenBox> Choose(int button, const std::string& name, Existing existing = Existing::No) const {
-        PendingClick click(app, Item(button));
-        HWND dialog = WaitFileDialog(app);
-        if (!dialog) return {};
-        TypeFileName(dialog, name);
-        Press(dialog, IDOK);
-        HWND prompt = nullptr;
-        WaitFor([&] { return !IsWindow(dialog) || (prompt = WaitPromptAbove(app, dialog, 0)) != nullptr; });
-        if (existing == Existing::Replace) {
-            EXPECT_TRUE(prompt) << "no overwrite prompt for " << name;
-            if (prompt) Press(prompt, IDYES);
-        } else if (prompt) {
-            ADD_FAILURE() << "unexpected prompt: " << BoxText(prompt);
-            return {};
-        }
-        if (!WaitGone(dialog)) {
-            ADD_FAILURE() << "the file dialog stayed open";
-            return {};
-        }
-        return click.Finish();
+        return ChooseInFileDialog(app, Item(button), name,
+                                  existing == Existing::Replace ? OverwritePrompt::Expected : OverwritePrompt::None);
     }
 
     void LoadKey(const std::string& path) const { EXPECT_TRUE(Choose(IDC_OPEN_KEY, path).empty()); }
