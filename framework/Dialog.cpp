@@ -16,7 +16,7 @@ HWND AfxGetSafeOwner() {
 
 INT_PTR CDialog::DoModal(HWND parent) {
     if (!parent) parent = AfxGetSafeOwner();
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent, DialogProc,
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), parent, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
@@ -24,9 +24,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<CDialog*>(lParam);
         self->m_hWnd = hwnd;
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     }
-    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     INT_PTR result = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) self->m_hWnd = nullptr;
@@ -39,7 +39,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_COMMAND && RouteCommand(wParam)) return TRUE;
         LRESULT result = 0;
         if (OnMessage(message, wParam, lParam, result)) {
-            SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
     } catch (const std::exception& e) {

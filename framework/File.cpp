@@ -1,6 +1,10 @@
 // CFile over the Win32 file API, and the mapping of Win32 errors to file exception causes.
 #include "File.h"
 
+#include <utility>
+
+#include "Path.h"
+
 int CFileException::OsErrorToException(LONG osError) {
     switch (osError) {
     case NO_ERROR:
@@ -53,25 +57,23 @@ int CFileException::OsErrorToException(LONG osError) {
 namespace {
 
 // Whether path starts with a drive letter that has no drive behind it.
-bool OnMissingDrive(const std::string& path) {
-    const char letter = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
-    if (path.size() < 2 || path[1] != ':' || letter < 'a' || letter > 'z') return false;
-    const char root[] = {path[0], ':', '\\', '\0'};
-    return GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR;
+bool OnMissingDrive(const std::wstring& path) {
+    const wchar_t letter = static_cast<wchar_t>(path.empty() ? 0 : path[0] | 0x20);
+    if (path.size() < 2 || path[1] != L':' || letter < L'a' || letter > L'z') return false;
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
 }
 
 }  // namespace
 
-CFile::~CFile() {
-    if (IsOpen()) CloseHandle(m_hFile);
-}
+CFile::~CFile() { Abort(); }
 
-void CFile::ThrowLastError(const std::string& fileName) const {
+void CFile::ThrowLastError(const std::wstring& fileName) const {
     LONG error = static_cast<LONG>(GetLastError());
     throw CFileException(CFileException::OsErrorToException(error), error, fileName);
 }
 
-void CFile::Open(const std::string& path, UINT flags) {
+void CFile::Open(const std::wstring& path, UINT flags) {
     if (IsOpen()) Close();
 
     DWORD access = GENERIC_READ;
@@ -87,7 +89,8 @@ void CFile::Open(const std::string& path, UINT flags) {
     }
     DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
-    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(ExtendedLengthPath(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         LONG error = static_cast<LONG>(GetLastError());
         // Wine answers "file not found" for a name on a drive that does not exist,
@@ -103,16 +106,14 @@ void CFile::Open(const std::string& path, UINT flags) {
         }
     }
     m_hFile = h;
-
-    char full[MAX_PATH * 4];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    m_strFilePath = (n > 0 && n < sizeof full) ? std::string(full, n) : path;
+    m_strFilePath = FullPath(path);
+    if (m_strFilePath.empty()) m_strFilePath = path;
 }
 
 UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0) return 0;
     DWORD read = 0;
-    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) ThrowLastError(std::string());
+    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) ThrowLastError(std::wstring());
     return read;
 }
 
@@ -128,11 +129,15 @@ void CFile::Close() {
     if (!IsOpen()) return;
     HANDLE h = m_hFile;
     m_hFile = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(h)) ThrowLastError(std::string());
+    if (!CloseHandle(h)) ThrowLastError(std::wstring());
+}
+
+void CFile::Abort() {
+    if (IsOpen()) CloseHandle(std::exchange(m_hFile, INVALID_HANDLE_VALUE));
 }
 
 ULONGLONG CFile::GetLength() const {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(m_hFile, &size)) ThrowLastError(std::string());
+    if (!GetFileSizeEx(m_hFile, &size)) ThrowLastError(std::wstring());
     return static_cast<ULONGLONG>(size.QuadPart);
 }

@@ -1,5 +1,5 @@
-// CFile and CFileException: files over CreateFileA/ReadFile/WriteFile/CloseHandle, with
-// every failure raised as a CFileException.
+// CFile and CFileException: files over CreateFileW/ReadFile/WriteFile/CloseHandle, with
+// every failure raised as a CFileException. Names are wide, so any file name works.
 #pragma once
 
 #include <exception>
@@ -27,7 +27,7 @@ public:
         endOfFile = 14,
     };
 
-    CFileException(int cause, LONG osError, std::string fileName)
+    CFileException(int cause, LONG osError, std::wstring fileName)
         : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
 
     // The cause for a Win32 error code (GetLastError).
@@ -37,7 +37,7 @@ public:
 
     int m_cause;
     LONG m_lOsError;
-    std::string m_strFileName;  // as opened for a failed open; full path for a failed write
+    std::wstring m_strFileName;  // as opened for a failed open; full path for a failed write
 };
 
 class CFile {
@@ -64,8 +64,8 @@ public:
 
     // Opens path with flags (OpenFlags); throws CFileException naming path as given.
     // A share mode of 0 is exclusive, like shareExclusive. A name on a drive that does
-    // not exist is a bad path, under Wine as on Windows.
-    void Open(const std::string& path, UINT flags);
+    // not exist is a bad path, under Wine as on Windows. Paths of any length work.
+    void Open(const std::wstring& path, UINT flags);
 
     // Reads up to count bytes; returns how many were read, 0 at the end of the file.
     UINT Read(void* buffer, UINT count);
@@ -76,14 +76,17 @@ public:
 
     // Closes the file; a failure is raised with an empty file name.
     void Close();
+    // Closes the file, ignoring any failure: for a file given up after an error.
+    void Abort();
 
     ULONGLONG GetLength() const;  // throws like Read
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    const std::string& GetFilePath() const { return m_strFilePath; }
+    const std::wstring& GetFilePath() const { return m_strFilePath; }
+    HANDLE GetHandle() const { return m_hFile; }
 
 private:
-    [[noreturn]] void ThrowLastError(const std::string& fileName) const;
+    [[noreturn]] void ThrowLastError(const std::wstring& fileName) const;
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
-    std::string m_strFilePath;  // full path, for write failures
+    std::wstring m_strFilePath;  // full path, for write failures
 };

@@ -55,9 +55,9 @@ void WaitUntilCallsAreAnswered() {
         if (spent >= kCapMs) break;
         if (MsgWaitForMultipleObjects(1, &waiter, FALSE, kCapMs - spent, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     CloseHandle(waiter);

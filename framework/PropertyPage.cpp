@@ -3,12 +3,12 @@
 
 #include "WinApp.h"
 
-PROPSHEETPAGEA CPropertyPage::BuildPageInfo(bool hasHelp) {
-    PROPSHEETPAGEA page{};
+PROPSHEETPAGEW CPropertyPage::BuildPageInfo(bool hasHelp) {
+    PROPSHEETPAGEW page{};
     page.dwSize = sizeof page;
     page.dwFlags = PSP_DEFAULT | (hasHelp ? PSP_HASHELP : 0);
-    page.hInstance = GetModuleHandleA(nullptr);
-    page.pszTemplate = MAKEINTRESOURCEA(m_templateId);
+    page.hInstance = GetModuleHandleW(nullptr);
+    page.pszTemplate = MAKEINTRESOURCEW(m_templateId);
     page.pfnDlgProc = PageProc;
     page.lParam = reinterpret_cast<LPARAM>(this);
     return page;
@@ -17,12 +17,12 @@ PROPSHEETPAGEA CPropertyPage::BuildPageInfo(bool hasHelp) {
 INT_PTR CALLBACK CPropertyPage::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         // The sheet passes its copy of our PROPSHEETPAGE; its lParam is the page object.
-        auto* self = reinterpret_cast<CPropertyPage*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
+        auto* self = reinterpret_cast<CPropertyPage*>(reinterpret_cast<PROPSHEETPAGEW*>(lParam)->lParam);
         self->m_hWnd = hwnd;
-        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->DoDataExchange();
     }
-    auto* self = reinterpret_cast<CPropertyPage*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<CPropertyPage*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     INT_PTR result = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) self->m_hWnd = nullptr;

@@ -9,7 +9,7 @@ public:
     explicit CPropertyPage(UINT templateId) : CDialog(templateId) {}
 
     // The page description handed to the property sheet; lParam carries this object.
-    PROPSHEETPAGEA BuildPageInfo(bool hasHelp);
+    PROPSHEETPAGEW BuildPageInfo(bool hasHelp);
 
 protected:
     // Binds member controls to the page's controls, the first time the window exists.

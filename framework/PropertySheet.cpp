@@ -1,13 +1,15 @@
-// CPropertySheet: creation through PropertySheetA, subclassing for system commands, and
+// CPropertySheet: creation through PropertySheetW (a Unicode window, so its pages' boxes
+// hold any text), subclassing for system commands, and
 // the modal loop.
 #include "PropertySheet.h"
 
 #include <stdexcept>
 
+#include "String.h"
 #include "WinApp.h"
 
 namespace {
-// PropertySheetA's callback carries no user data: the sheet being created is handed
+// PropertySheetW's callback carries no user data: the sheet being created is handed
 // over here. Only one sheet is created at a time, on the one UI thread.
 CPropertySheet* g_creatingSheet = nullptr;
 constexpr UINT_PTR kSubclassId = 1;
@@ -22,22 +24,23 @@ CPropertySheet::~CPropertySheet() {
 
 INT_PTR CPropertySheet::DoModal() {
     const bool hasHelp = AfxGetApp() && AfxGetApp()->HandlesHelp();
-    std::vector<PROPSHEETPAGEA> pages;
+    std::vector<PROPSHEETPAGEW> pages;
     for (CPropertyPage* page : m_pages) pages.push_back(page->BuildPageInfo(hasHelp));
 
-    PROPSHEETHEADERA header{};
+    const std::wstring caption = AnsiToWide(m_caption);
+    PROPSHEETHEADERW header{};
     header.dwSize = sizeof header;
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_USECALLBACK | (hasHelp ? PSH_HASHELP : 0);
     header.hwndParent = m_parent;
-    header.hInstance = GetModuleHandleA(nullptr);
-    header.pszCaption = m_caption.c_str();
+    header.hInstance = GetModuleHandleW(nullptr);
+    header.pszCaption = caption.c_str();
     header.nPages = static_cast<UINT>(pages.size());
     header.nStartPage = m_startPage;
     header.ppsp = pages.data();
     header.pfnCallback = SheetCallback;
 
     g_creatingSheet = this;
-    auto hwnd = reinterpret_cast<HWND>(PropertySheetA(&header));
+    auto hwnd = reinterpret_cast<HWND>(PropertySheetW(&header));
     g_creatingSheet = nullptr;
     if (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) return -1;
     m_hWnd = hwnd;
@@ -48,7 +51,7 @@ INT_PTR CPropertySheet::DoModal() {
     INT_PTR result = IDOK;
     MSG msg;
     while (IsWindow(hwnd) && PropSheet_GetCurrentPageHwnd(hwnd)) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
@@ -56,7 +59,7 @@ INT_PTR CPropertySheet::DoModal() {
         if (PressPageDefaultButton(hwnd, msg)) continue;
         if (!PropSheet_IsDialogMessage(hwnd, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     if (IsWindow(hwnd)) {
@@ -69,19 +72,21 @@ INT_PTR CPropertySheet::DoModal() {
 
 bool CPropertySheet::PressPageDefaultButton(HWND sheet, const MSG& msg) {
     // Enter in a page's box would otherwise press the sheet's OK, which closes it and
-    // throws away what was typed: a page with a default button of its own gets it.
+    // throws away what was typed: a page with a default button of its own gets it. The
+    // page is told of a click, as the dialog manager does for Enter, rather than the
+    // button being clicked: a click would move the focus onto the button.
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
     HWND page = PropSheet_GetCurrentPageHwnd(sheet);
     if (!page || !IsChild(page, msg.hwnd)) return false;
     // Boxes that take Enter themselves (multi-line text) and buttons keep it.
-    LRESULT code = ::SendMessageA(msg.hwnd, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg));
+    LRESULT code = ::SendMessageW(msg.hwnd, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg));
     if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))
         return false;
-    LRESULT defaultId = ::SendMessageA(page, DM_GETDEFID, 0, 0);
+    LRESULT defaultId = ::SendMessageW(page, DM_GETDEFID, 0, 0);
     if (HIWORD(defaultId) != DC_HASDEFID) return false;
     HWND button = GetDlgItem(page, LOWORD(defaultId));
     if (!button || !::IsWindowEnabled(button)) return false;
-    ::SendMessageA(button, BM_CLICK, 0, 0);
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(LOWORD(defaultId), BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return true;
 }
 

@@ -3,14 +3,16 @@
 
 #include <new>
 
-std::string LoadResString(UINT id) {
+std::wstring LoadResStringW(UINT id) {
     // LoadStringW with a zero count hands out a pointer to the resource itself, so
     // strings of any length load whole.
     const wchar_t* text = nullptr;
     int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (n <= 0 || !text) return {};
-    return WideToAnsi(std::wstring_view(text, static_cast<size_t>(n)));
+    return {text, static_cast<size_t>(n)};
 }
+
+std::string LoadResString(UINT id) { return WideToAnsi(LoadResStringW(id)); }
 
 std::wstring AnsiToWide(std::string_view text) {
     if (text.empty()) return {};

@@ -8,6 +8,8 @@
 #include "Win.h"
 
 // The text of string resource id of the program's module; empty when there is none.
+std::wstring LoadResStringW(UINT id);
+// The same in the active ANSI code page.
 std::string LoadResString(UINT id);
 
 // Conversions under the active ANSI code page. Lengths are explicit, so zero

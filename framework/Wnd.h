@@ -1,4 +1,6 @@
 // CWnd and the controls the program uses: a window handle with the few calls made on it.
+// The program's windows are Unicode windows: texts that are names (paths) are read and
+// set wide; texts that are data (input, key, result) are bytes of the active code page.
 #pragma once
 
 #include <string>
@@ -12,20 +14,26 @@ public:
 
     HWND GetSafeHwnd() const { return m_hWnd; }
 
-    // The whole text, however long.
+    // The whole text, however long, exactly as the window holds it.
+    std::wstring GetWindowTextW() const;
+    void SetWindowTextW(const std::wstring& text) const;
+
+    // The whole text in the active code page: a character the code page lacks becomes
+    // '?', never a look-alike, just as automation strings are converted.
     std::string GetWindowText() const;
-    // Sets the text up to its first zero byte, the most a window text can hold.
+    // Sets the text from the active code page, up to its first zero byte, the most a
+    // window text can hold.
     void SetWindowText(std::string_view text) const;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+        return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
     void SetFocus() const { ::SetFocus(m_hWnd); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL DestroyWindow() const { return ::DestroyWindow(m_hWnd); }
 
     // A message box owned by this window.
-    int MessageBox(const std::string& text, const std::string& caption, UINT type) const;
+    int MessageBox(const std::wstring& text, const std::wstring& caption, UINT type) const;
 };
 
 class CEdit : public CWnd {

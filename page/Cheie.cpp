@@ -34,7 +34,9 @@ void CCheie::DoDataExchange() {
     DDX_Control(IDC_OUTPUT_PATH, m_outputPath);
     DDX_Control(IDC_RESULT, m_result);
     DDX_Control(IDC_TO_TEXT, m_resultText);
+    DDX_Control(IDC_TO_FILE, m_resultFile);
     DDX_Control(IDC_FROM_TEXT, m_inputText);
+    DDX_Control(IDC_FROM_FILE, m_inputFile);
     DDX_Control(IDC_CODE, m_code);
     DDX_Control(IDC_KEY, m_key);
     DDX_Control(IDC_INPUT, m_input);
@@ -45,6 +47,7 @@ BOOL CCheie::OnInitDialog() {
     m_input.SetLimitText(kTextBoxLimit);
     m_result.SetLimitText(kTextBoxLimit);
     m_key.SetLimitText(kTextBoxLimit);
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -56,6 +59,15 @@ BOOL CCheie::OnSetActive() {
     m_bToFile = 0;
     m_action.SetIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
     return CPropertyPage::OnSetActive();
+}
+
+BOOL CCheie::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == WM_DROPFILES) {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return TRUE;
+    }
+    return CPropertyPage::OnMessage(message, wParam, lParam, result);
 }
 
 void CCheie::OnAbout() {

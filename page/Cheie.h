@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "coder/IncrementKey.h"
@@ -23,6 +24,7 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnUnhandledException(const std::exception& e) override;
 
 private:
@@ -36,7 +38,9 @@ private:
 
     // The coding run and its four modes (CodingRun.cpp)
     void OnAction();
-    void ShowResult(const std::vector<std::uint8_t>& result);
+    // Shows the result; one message tells when it, or the input box (inputCut), was cut
+    // at a zero byte.
+    void ShowResult(const std::vector<std::uint8_t>& result, bool inputCut = false);
     void TextToFile(const std::vector<std::uint8_t>& result);
     void FileToText(const travok::KeyCoder& coder);
     void FileToFile(const travok::KeyCoder& coder);
@@ -47,6 +51,14 @@ private:
     void OnOpenKey();
     void OnSaveKey();
     void OnCopyResult();
+    // Loads the key box from a key file; on failure it is reported and the box kept.
+    void LoadKeyFile(const std::wstring& path);
+
+    // A file dropped onto the page (Drop.cpp): onto the input side it becomes the input
+    // file, onto the result side the output file, onto the key group the key file.
+    void OnDropFiles(HDROP drop);
+    void UseInputFile(const std::wstring& path);
+    void UseOutputFile(const std::wstring& path);
 
     void OnAbout();
 
@@ -58,7 +70,9 @@ private:
     CEdit m_outputPath;
     CEdit m_result;
     CButton m_resultText;
+    CButton m_resultFile;
     CButton m_inputText;
+    CButton m_inputFile;
     CButton m_code;
     CEdit m_key;
     CEdit m_input;

@@ -5,6 +5,7 @@
 
 #include "Cheie.h"
 #include "Messages.h"
+#include "framework/Path.h"
 #include "res/resource.h"
 
 using travok::Direction;
@@ -21,6 +22,8 @@ std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(),
 std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
+
+bool HasZero(const std::vector<std::uint8_t>& bytes) { return std::find(bytes.begin(), bytes.end(), 0) != bytes.end(); }
 
 // Writes all of data, in pieces a single WriteFile can take.
 void WriteAll(CFile& file, const std::vector<std::uint8_t>& data) {
@@ -61,15 +64,15 @@ void CCheie::OnAction() {
     else ShowResult(result);
 }
 
-void CCheie::ShowResult(const std::vector<std::uint8_t>& result) {
+void CCheie::ShowResult(const std::vector<std::uint8_t>& result, bool inputCut) {
     m_result.SetWindowText(AsText(result));
-    if (std::find(result.begin(), result.end(), 0) != result.end()) ShowMessage(IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
+    if (inputCut || HasZero(result)) ShowMessage(IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
 }
 
 void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
     try {
         CFile output;
-        output.Open(m_outputPath.GetWindowText(),
+        output.Open(m_outputPath.GetWindowTextW(),
                     CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeNoDevice);
         WriteAll(output, result);
         output.Close();
@@ -82,7 +85,7 @@ void CCheie::FileToText(const KeyCoder& coder) {
     std::vector<std::uint8_t> data;
     CFile input;
     try {
-        input.Open(m_inputPath.GetWindowText(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeNoDevice);
+        input.Open(m_inputPath.GetWindowTextW(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeNoDevice);
         // Read to the end instead of trusting the length: a file may grow or shrink
         // while it is read, and some files (Linux's /proc, under Wine) say 0 bytes yet
         // hold text. What was read is what is shown and coded. One byte past the limit
@@ -101,24 +104,27 @@ void CCheie::FileToText(const KeyCoder& coder) {
             return;
         }
     } catch (const CFileException& e) {
+        // A mistyped path must not wipe what the boxes hold: they stay as they were.
+        input.Abort();
         ReportFileError(*this, e);
-        data.clear();  // a failed open or read codes the empty input
+        return;
     }
     try {
         input.Close();
     } catch (const CFileException& e) {
-        ReportFileError(*this, e);
+        ReportFileError(*this, e);  // everything was read: the run goes on
     }
 
     m_input.SetWindowText(AsText(data));
+    const bool inputCut = HasZero(data);
     coder.Code(data.data(), data.data(), data.size());
-    ShowResult(data);
+    ShowResult(data, inputCut);
 }
 
 void CCheie::FileToFile(const KeyCoder& coder) {
-    const std::string inputPath = m_inputPath.GetWindowText();
-    const std::string outputPath = m_outputPath.GetWindowText();
-    if (lstrcmpiA(inputPath.c_str(), outputPath.c_str()) == 0) {
+    const std::wstring inputPath = m_inputPath.GetWindowTextW();
+    const std::wstring outputPath = m_outputPath.GetWindowTextW();
+    if (SameFileName(inputPath, outputPath)) {
         ShowMessage(IDS_SAME_FILE, MB_ICONINFORMATION);
         return;
     }

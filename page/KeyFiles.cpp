@@ -1,7 +1,7 @@
 // Path pickers, key files and result copy. A key file is the key's bytes exactly as the
 // key box holds them: saved whole and loaded whole, up to the file's first zero byte.
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 #include "Cheie.h"
 #include "Messages.h"
@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr const char kAnyFile[] = "*.*";
-constexpr const char kKeyFile[] = "*.key";
+constexpr const wchar_t kAnyFile[] = L"*.*";
+constexpr const wchar_t kKeyFile[] = L"*.key";
 
 // Reads the key from file: its bytes up to the first zero byte or the end. Returns
 // false, having read only a block past the limit, when the key is longer than limit.
@@ -30,47 +30,57 @@ bool ReadKey(CFile& file, std::string& key, size_t limit) {
 }  // namespace
 
 void CCheie::OnBrowseInput() {
-    CFileDialog dialog(TRUE, nullptr, kAnyFile, 0, LoadResString(IDS_ALL_FILES_FILTER).c_str(), this);
+    CFileDialog dialog(TRUE, nullptr, kAnyFile, 0, LoadResStringW(IDS_ALL_FILES_FILTER).c_str(), this);
     if (dialog.DoModal() != IDOK) return;
-    m_inputPath.SetWindowText(dialog.GetPathName());
+    m_inputPath.SetWindowTextW(dialog.GetPathName());
 }
 
 void CCheie::OnBrowseOutput() {
-    CFileDialog dialog(FALSE, nullptr, kAnyFile, OFN_OVERWRITEPROMPT, LoadResString(IDS_ALL_FILES_FILTER).c_str(),
+    CFileDialog dialog(FALSE, nullptr, kAnyFile, OFN_OVERWRITEPROMPT, LoadResStringW(IDS_ALL_FILES_FILTER).c_str(),
                        this);
     if (dialog.DoModal() != IDOK) return;
-    m_outputPath.SetWindowText(dialog.GetPathName());
+    m_outputPath.SetWindowTextW(dialog.GetPathName());
 }
 
 void CCheie::OnOpenKey() {
-    CFileDialog dialog(TRUE, kKeyFile, kKeyFile, 0, LoadResString(IDS_KEY_FILES_FILTER).c_str(), this);
+    CFileDialog dialog(TRUE, kKeyFile, kKeyFile, 0, LoadResStringW(IDS_KEY_FILES_FILTER).c_str(), this);
     if (dialog.DoModal() != IDOK) return;
+    LoadKeyFile(dialog.GetPathName());
+}
 
-    // The key is taken only once it has been read whole: a failed open or read leaves it
-    // empty, a failed close keeps it. The file is closed before any message shows.
+void CCheie::LoadKeyFile(const std::wstring& path) {
+    // The key box changes only once the key has been read whole: a failed open or read,
+    // or a key too long for the box, leaves what the user had there. The file is closed
+    // before any message shows: it lives only inside the try block.
     std::string key;
     bool fits = true;
+    bool read = false;
     try {
         CFile file;
-        file.Open(dialog.GetPathName(), CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        std::string read;
-        fits = ReadKey(file, read, kTextBoxLimit);
-        if (fits) key = std::move(read);
+        file.Open(path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
+        fits = ReadKey(file, key, kTextBoxLimit);
+        read = fits;
         file.Close();
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
     }
     if (!fits) {
         // Cutting the key to fit would decode with a different key than the file holds.
-        char text[256];
-        std::snprintf(text, sizeof text, LoadResString(IDS_KEY_TOO_LONG).c_str(), kTextBoxLimit);
-        MessageBox(text, LoadResString(IDS_ERROR_CAPTION), MB_OK | MB_ICONHAND);
+        std::wstring text = LoadResStringW(IDS_KEY_TOO_LONG);
+        const size_t at = text.find(L"%u");
+        if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(kTextBoxLimit));
+        ShowTravokBox(*this, text, MB_ICONHAND);
     }
+    if (!read) return;
     m_key.SetWindowText(key);
+    // Stored keys are loaded byte for byte, so an editor's line break stays part of the
+    // key, which the user cannot see in the box: say so.
+    if (std::any_of(key.begin(), key.end(), [](char c) { return c < '0' || c > '9'; }))
+        ShowMessage(IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
 }
 
 void CCheie::OnSaveKey() {
-    CFileDialog dialog(FALSE, kKeyFile, kKeyFile, OFN_OVERWRITEPROMPT, LoadResString(IDS_KEY_FILES_FILTER).c_str(),
+    CFileDialog dialog(FALSE, kKeyFile, kKeyFile, OFN_OVERWRITEPROMPT, LoadResStringW(IDS_KEY_FILES_FILTER).c_str(),
                        this);
     if (dialog.DoModal() != IDOK) return;
 

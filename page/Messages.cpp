@@ -4,17 +4,15 @@
 #include "framework/String.h"
 #include "res/resource.h"
 
-namespace {
-void ShowTravokBox(const CWnd& owner, const std::string& text, UINT icon) {
-    owner.MessageBox(text, LoadResString(IDS_ERROR_CAPTION), MB_OK | icon);
+void ShowTravokBox(const CWnd& owner, const std::wstring& text, UINT icon) {
+    owner.MessageBox(text, LoadResStringW(IDS_ERROR_CAPTION), MB_OK | icon);
 }
-}  // namespace
 
 void ShowErrorTravok(const CWnd& owner, UINT stringId, UINT icon) {
-    ShowTravokBox(owner, LoadResString(stringId), icon);
+    ShowTravokBox(owner, LoadResStringW(stringId), icon);
 }
 
-std::string FileErrorText(const CFileException& e) {
+std::wstring FileErrorText(const CFileException& e) {
     UINT message = IDS_UNKNOWN_ERROR;
     switch (e.m_cause) {
     case CFileException::fileNotFound: message = IDS_FILE_NOT_FOUND; break;
@@ -22,8 +20,8 @@ std::string FileErrorText(const CFileException& e) {
     case CFileException::accessDenied: message = IDS_ACCESS_DENIED; break;
     case CFileException::invalidFile: message = IDS_INVALID_FILE; break;
     }
-    return LoadResString(IDS_ERROR_WITH) + e.m_strFileName + LoadResString(IDS_ERROR_SEPARATOR) +
-           LoadResString(message);
+    return LoadResStringW(IDS_ERROR_WITH) + e.m_strFileName + LoadResStringW(IDS_ERROR_SEPARATOR) +
+           LoadResStringW(message);
 }
 
 void ReportFileError(const CWnd& owner, const CFileException& e) {

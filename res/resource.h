@@ -35,6 +35,9 @@
 #define IDS_ALL_FILES_FILTER 140
 #define IDS_KEY_FILES_FILTER 141
 #define IDS_KEY_TOO_LONG    142
+#define IDS_KEY_NOT_DIGITS  143
+// String table: files dropped onto the page
+#define IDS_DROP_ONE_FILE   144
 
 // Coding page controls (template 130)
 #define IDC_INPUT           1000
@@ -57,6 +60,10 @@
 #define IDC_RESULT          1028
 #define IDC_PAGE_ICON       1030
 #define IDC_ABOUT           1031
+// The group boxes framing the input, key and result sides, where files are dropped
+#define IDC_INPUT_GROUP     1040
+#define IDC_KEY_GROUP       1041
+#define IDC_RESULT_GROUP    1042
 
 // System menu command of the main window
 #define IDM_ABOUTBOX        0x0010

@@ -243,7 +243,17 @@ TEST_F(KeyFiles, KeyFileLoadsAsRawBytesUpToItsFirstZeroAndSavesBackTheSame) {
         const std::string loaded = dir.File("load" + std::to_string(++n) + ".key");
         WriteBytes(loaded, c.bytes);
         Type(IDC_KEY, "555");
-        LoadKey(loaded);
+        // A key with other characters than digits loads whole, and the user is told.
+        const bool digitsOnly = c.key.find_first_not_of("0123456789") == std::string::npos;
+        const std::vector<SeenBox> boxes = Choose(IDC_OPEN_KEY, loaded);
+        if (digitsOnly) {
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, "The key holds characters other than digits, such as a line break. They are part "
+                                     "of the key and shift the bytes too.");
+            EXPECT_EQ(boxes[0].icon, IDI_ASTERISK);
+        }
         EXPECT_EQ(Text(IDC_KEY), c.key);
         EXPECT_EQ(ReadBytes(loaded), c.bytes);
 
@@ -305,7 +315,7 @@ TEST_F(KeyFiles, NameWithoutExtensionIsSavedAsKeyFileWhicheverFilterIsActive) {
     }
 }
 
-TEST_F(KeyFiles, KeyFileThatCannotBeReadIsReportedAndEmptiesTheKeyBox) {
+TEST_F(KeyFiles, KeyFileThatCannotBeReadIsReportedAndKeepsTheKeyBox) {
     struct Case {
         const char* what;
         std::string path;
@@ -327,7 +337,7 @@ TEST_F(KeyFiles, KeyFileThatCannotBeReadIsReportedAndEmptiesTheKeyBox) {
         EXPECT_EQ(boxes[0].caption, "Error Travok");
         EXPECT_EQ(boxes[0].text, c.report);
         EXPECT_EQ(boxes[0].icon, IDI_HAND);
-        EXPECT_EQ(Text(IDC_KEY), "");
+        EXPECT_EQ(Text(IDC_KEY), "123");
     }
 }
 
@@ -339,7 +349,7 @@ TEST_F(KeyFiles, KeyTooLongForTheKeyBoxIsRefusedNotCut) {
         bool refused;
         std::string key;
     } cases[] = {
-        {"one digit over the limit", tooLong, true, ""},
+        {"one digit over the limit, the key box kept", tooLong, true, "555"},
         // Only the key counts, not the file: this one ends at its third byte.
         {"a short key before a zero, then a long tail", std::string("77\0", 3) + tooLong, false, "77"},
     };

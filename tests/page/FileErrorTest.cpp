@@ -28,17 +28,11 @@ protected:
         Type(IDC_RESULT, "untouched");
     }
 
-    // What every failed run must leave: the input file as it was, and the boxes as a
-    // failed run of the mode leaves them.
+    // What every failed run must leave: the input file and the boxes as they were.
     void ExpectInputKept(Mode mode) const {
         EXPECT_EQ(ReadBytes(dir.File("in.txt")), inText);
-        if (mode == Mode::FileToText) {
-            // A File-to-Text run that cannot read codes the empty input.
-            EXPECT_EQ(Text(IDC_INPUT), "");
-            EXPECT_EQ(Text(IDC_RESULT), "");
-        } else {
-            EXPECT_EQ(Text(IDC_RESULT), "untouched");
-        }
+        EXPECT_EQ(Text(IDC_INPUT), FromFile(mode) ? "" : inText);
+        EXPECT_EQ(Text(IDC_RESULT), "untouched");
     }
 };
 

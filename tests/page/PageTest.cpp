@@ -1,6 +1,8 @@
 // The coding-page fixture, the reference coder and the provoked faults.
 #include "PageTest.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 
 namespace travok::test {
@@ -66,6 +68,15 @@ testing::AssertionResult OneReport(const std::vector<SeenBox>& boxes, const std:
     return OneMessage(boxes, "Error with '" + file + "' : " + message, IDI_HAND);
 }
 
+testing::AssertionResult OneReport(const std::vector<SeenBox>& boxes, const std::wstring& file,
+                                   const std::string& message) {
+    const std::wstring text = L"Error with '" + file + L"' : " + Wide(message);
+    if (boxes.size() == 1 && boxes[0].textW != text)
+        return testing::AssertionFailure() << "text \"" << Utf8(boxes[0].textW) << "\"\n  expected \"" << Utf8(text)
+                                           << "\"";
+    return OneMessage(boxes, boxes.size() == 1 ? boxes[0].text : "", IDI_HAND);
+}
+
 CurrentDirectory::CurrentDirectory(const std::string& dir) {
     char previous[MAX_PATH * 4];
     DWORD n = GetCurrentDirectoryA(sizeof previous, previous);
@@ -104,6 +115,34 @@ std::vector<std::string> PageTest::Files() const {
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<SeenBox> PageTest::Drop(const std::vector<std::wstring>& files, int id) const {
+    // DROPFILES, then the wide names, each ended by a zero, and a zero to end the list.
+    std::wstring names;
+    for (const std::wstring& file : files) names += file + L'\0';
+    names += L'\0';
+    RECT rect{};
+    GetWindowRect(Item(id), &rect);
+    POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ScreenToClient(app.Page(), &point);
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.pt = point;
+    header.fWide = TRUE;
+    std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+    block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(wchar_t));
+
+    // The handle must be valid in the program's process, where the page reads it: fixed
+    // global memory is its own handle, so memory written there serves as one.
+    void* remote = VirtualAllocEx(app.Handle(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(app.Handle(), remote, block.data(), block.size(), nullptr)) {
+        ADD_FAILURE() << "cannot write the drop into the program: error " << GetLastError();
+        return {};
+    }
+    std::vector<SeenBox> boxes = app.SendAndCollect(app.Page(), WM_DROPFILES, reinterpret_cast<WPARAM>(remote));
+    VirtualFreeEx(app.Handle(), remote, 0, MEM_RELEASE);
+    return boxes;
 }
 
 HeldFile::HeldFile(const std::string& path) {

@@ -35,7 +35,7 @@ inline const std::string kNoKey = "There has to be a key number!";
 inline const std::string kSameName =
     "Come on man, it's not possible for the the both files to have the  same name!";
 inline const std::string kResultHasZero =
-    "The result holds a zero byte, which a text box cannot show, so it is shown only up to that byte. Send the "
+    "The text holds a zero byte, which a text box cannot show, so it is shown only up to that byte. Send the "
     "result to a file to keep every byte.";
 inline const std::string kFileTooLarge =
     "The input file is too large to show as text. Choose \"File\" for the result to code it file to file.";
@@ -43,6 +43,10 @@ inline const std::string kNotFound = "File NOT found!";
 inline const std::string kBadPath = "Bad path!";
 inline const std::string kAccessDenied = "Access denied to the specified file!";
 inline const std::string kUnknownError = "Unknown error!";
+inline const std::string kKeyNotDigits =
+    "The key holds characters other than digits, such as a line break. They are part of the key and shift the bytes "
+    "too.";
+inline const std::string kDropOneFile = "Drop a single file here, not several files or a folder.";
 
 // No message box at all.
 testing::AssertionResult NoMessage(const std::vector<SeenBox>& boxes);
@@ -50,6 +54,10 @@ testing::AssertionResult NoMessage(const std::vector<SeenBox>& boxes);
 testing::AssertionResult OneMessage(const std::vector<SeenBox>& boxes, const std::string& text, LPCSTR icon);
 // Exactly one file error report: "Error with '<file>' : <message>", stop icon.
 testing::AssertionResult OneReport(const std::vector<SeenBox>& boxes, const std::string& file,
+                                   const std::string& message);
+// The same for a file named with characters outside the code page, which the report
+// must show exactly.
+testing::AssertionResult OneReport(const std::vector<SeenBox>& boxes, const std::wstring& file,
                                    const std::string& message);
 
 // Makes a folder the current one while it lives, so that programs started meanwhile
@@ -75,7 +83,9 @@ protected:
 
     HWND Item(int id) const { return app.Item(id); }
     void Type(int id, const std::string& text) const { SetText(Item(id), text); }
+    void Type(int id, const std::wstring& text) const { SetTextW(Item(id), text); }
     std::string Text(int id) const { return GetText(Item(id)); }
+    std::wstring TextW(int id) const { return GetTextW(Item(id)); }
     void Choose(int radio) const { app.ClickNow(Item(radio)); }
     void SetMode(Mode mode) const;
     void SetDecode(bool decode) const { Choose(decode ? IDC_DECODE : IDC_CODE); }
@@ -88,6 +98,10 @@ protected:
 
     // The names of the files in the temporary folder, sorted.
     std::vector<std::string> Files() const;
+
+    // Drops files onto the page over control id (a group box), as Explorer would, and
+    // returns the message boxes the drop shows.
+    std::vector<SeenBox> Drop(const std::vector<std::wstring>& files, int id) const;
 };
 
 

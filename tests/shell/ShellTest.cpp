@@ -125,14 +125,25 @@ INSTANTIATE_TEST_SUITE_P(OkAndCancel, Ending, testing::Values(IDOK, IDCANCEL));
 
 namespace {
 
-TEST(EnterKey, InTheKeyBoxRunsActionAndKeepsTheProgramOpen) {
+// Enter in a single-line box runs Action! as the page's default button, keeps the
+// program open, and leaves the focus in the box, where the user goes on typing.
+TEST(EnterKey, InTheKeyOrAPathBoxRunsActionAndKeepsTheFocusThere) {
     TravokProcess app;
     SetText(app.Item(IDC_INPUT), "abc");
     SetText(app.Item(IDC_KEY), "1");
-    // A key press reaches the program's own loop, as one typed would.
-    PostMessageA(app.Item(IDC_KEY), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    EXPECT_TRUE(WaitFor([&] { return GetText(app.Item(IDC_RESULT)) == "bcd"; }));
-    EXPECT_FALSE(app.WaitExit(200)) << "Enter in the key box closed the program";
+    for (int box : {IDC_KEY, IDC_INPUT_PATH, IDC_OUTPUT_PATH}) {
+        SCOPED_TRACE(box);
+        SetText(app.Item(IDC_RESULT), "");
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(app.Page(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.Item(box)), TRUE, SMTO_NORMAL,
+                            10000, &result);
+        // A key press reaches the program's own loop, as one typed would.
+        PostMessageA(app.Item(box), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        EXPECT_TRUE(WaitFor([&] { return GetText(app.Item(IDC_RESULT)) == "bcd"; }));
+        app.Sync();
+        EXPECT_EQ(app.Focus(), app.Item(box));
+    }
+    EXPECT_FALSE(app.WaitExit(200)) << "Enter in a box closed the program";
 }
 
 TEST(EnterKey, InTheInputTextStartsANewLine) {

@@ -43,6 +43,22 @@ void SetText(HWND hwnd, const std::string& text) {
     SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
 }
 
+std::wstring GetTextW(HWND hwnd) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000,
+                        &got);
+    text.resize(got);
+    return text;
+}
+
+void SetTextW(HWND hwnd, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
+}
+
 bool IsChecked(HWND button) {
     DWORD_PTR state = 0;
     SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_NORMAL, 10000, &state);
@@ -75,6 +91,7 @@ std::vector<HWND> TopLevelDialogs(DWORD pid) {
 
 struct BoxParts {
     std::string text;
+    std::wstring textW;
     HWND icon = nullptr;
 };
 
@@ -86,8 +103,8 @@ BOOL CALLBACK CollectBoxParts(HWND child, LPARAM lParam) {
     if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
         parts->icon = child;
     } else {
-        std::string text = GetText(child);
-        if (!text.empty()) parts->text += text;
+        parts->text += GetText(child);
+        parts->textW += GetTextW(child);
     }
     return TRUE;
 }
@@ -207,7 +224,7 @@ std::optional<SeenBox> TravokProcess::FindBox() const {
     for (HWND hwnd : Popups()) {
         BoxParts parts;
         EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
-        return SeenBox{hwnd, GetText(hwnd), parts.text, IconName(parts.icon)};
+        return SeenBox{hwnd, GetText(hwnd), parts.text, parts.textW, IconName(parts.icon)};
     }
     return std::nullopt;
 }
@@ -231,13 +248,15 @@ void TravokProcess::CloseBox(const SeenBox& box) const {
 
 void TravokProcess::Click(HWND button) const { PostMessageA(button, BM_CLICK, 0, 0); }
 
-std::vector<SeenBox> TravokProcess::ClickAndCollect(HWND button) const {
-    // The click is sent from a thread of its own: the send returns exactly when the
+std::vector<SeenBox> TravokProcess::ClickAndCollect(HWND button) const { return SendAndCollect(button, BM_CLICK); }
+
+std::vector<SeenBox> TravokProcess::SendAndCollect(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
+    // The message is sent from a thread of its own: the send returns exactly when the
     // handler has finished, while this thread closes the message boxes it shows.
     std::atomic<bool> done{false};
     std::thread clicker([&] {
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 300000, &result);
+        SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 300000, &result);
         done = true;
     });
     std::vector<SeenBox> seen;

@@ -19,12 +19,16 @@ std::string TravokExePath();  // Travok.exe of the same build
 
 std::string GetText(HWND hwnd);
 void SetText(HWND hwnd, const std::string& text);
+// The same, exactly as the window holds the text, for names outside the code page.
+std::wstring GetTextW(HWND hwnd);
+void SetTextW(HWND hwnd, const std::wstring& text);
 bool IsChecked(HWND button);
 
 struct SeenBox {
     HWND hwnd = nullptr;
     std::string caption;
     std::string text;
+    std::wstring textW;  // the same text, every character kept
     LPCSTR icon = nullptr;  // IDI_HAND, IDI_ASTERISK, IDI_EXCLAMATION, IDI_QUESTION or nullptr
 };
 
@@ -57,6 +61,8 @@ public:
     // Clicks button, closes every message box the click shows, in order, and returns
     // them once the click's handler has finished.
     std::vector<SeenBox> ClickAndCollect(HWND button) const;
+    // The same for any message sent to a window of the program.
+    std::vector<SeenBox> SendAndCollect(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     // Posted: returns at once, so a modal window the click opens does not block us.
     void Click(HWND button) const;
     // Returns when the click's handler has finished: for clicks that open no window.

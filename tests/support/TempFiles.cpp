@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "Driver.h"
@@ -12,26 +13,63 @@
 namespace travok::test {
 
 namespace {
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+
+// Names longer than MAX_PATH need the "\\?\" form on Windows.
+std::wstring Long(const std::wstring& path) {
+    return path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0 ? path : L"\\\\?\\" + path;
+}
+
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Long(dir + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = dir + name;
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = dir + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path + "\\");
+                RemoveTree(path + L"\\");
             } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
+                SetFileAttributesW(Long(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(Long(path).c_str());
             }
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(Long(dir).c_str());
 }
 }  // namespace
+
+std::wstring Wide(const std::string& ansi) {
+    if (ansi.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+std::vector<std::wstring> FileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Long(folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 TempDir::TempDir() {
     char base[MAX_PATH];
@@ -48,15 +86,21 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(m_path); }
+TempDir::~TempDir() { RemoveTree(PathW()); }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::wstring TempDir::PathW() const { return Wide(m_path); }
 
-std::string ReadBytes(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+bool FileExists(const std::string& path) { return FileExists(Wide(path)); }
+std::string ReadBytes(const std::string& path) { return ReadBytes(Wide(path)); }
+void WriteBytes(const std::string& path, const std::string& bytes) { WriteBytes(Wide(path), bytes); }
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot read " << path << ": error " << GetLastError();
+        ADD_FAILURE() << "cannot read " << Utf8(path) << ": error " << GetLastError();
         return {};
     }
     std::string bytes;
@@ -67,13 +111,13 @@ std::string ReadBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot write " << path << ": error " << GetLastError();
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot write " << Utf8(path) << ": error " << GetLastError();
     DWORD written = 0;
     BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(h);
-    ASSERT_TRUE(ok && written == bytes.size()) << "short write to " << path;
+    ASSERT_TRUE(ok && written == bytes.size()) << "short write to " << Utf8(path);
 }
 
 std::string PatternBytes(size_t n, const std::string& alphabet, unsigned seed) {

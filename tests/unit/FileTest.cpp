@@ -5,6 +5,7 @@
 #include "framework/File.h"
 
 using travok::test::TempDir;
+using travok::test::Wide;
 
 namespace {
 
@@ -44,7 +45,7 @@ TEST(FileException, MapsEachWin32ErrorToItsCause) {
 CFileException OpenFailure(const std::string& path, UINT flags) {
     CFile file;
     try {
-        file.Open(path, flags);
+        file.Open(Wide(path), flags);
     } catch (const CFileException& e) {
         return e;
     }
@@ -56,11 +57,11 @@ TEST(File, FailedOpensNameThePathAsPassed) {
     TempDir dir;
     CFileException missing = OpenFailure(dir.File("missing.txt"), CFile::modeRead);
     EXPECT_EQ(missing.m_cause, CFileException::fileNotFound);
-    EXPECT_EQ(missing.m_strFileName, dir.File("missing.txt"));
+    EXPECT_EQ(missing.m_strFileName, Wide(dir.File("missing.txt")));
 
     CFileException noFolder = OpenFailure(dir.File("no\\such.txt"), CFile::modeWrite | CFile::modeCreate);
     EXPECT_EQ(noFolder.m_cause, CFileException::badPath);
-    EXPECT_EQ(noFolder.m_strFileName, dir.File("no\\such.txt"));
+    EXPECT_EQ(noFolder.m_strFileName, Wide(dir.File("no\\such.txt")));
 
     EXPECT_EQ(OpenFailure(dir.File("a|b"), CFile::modeRead).m_cause, CFileException::badPath);
     EXPECT_EQ(OpenFailure(dir.Path(), CFile::modeRead).m_cause, CFileException::accessDenied);
@@ -70,7 +71,7 @@ TEST(File, ExclusiveOpenMakesASecondOpenASharingViolation) {
     TempDir dir;
     travok::test::WriteBytes(dir.File("held.txt"), "x");
     CFile holder;
-    holder.Open(dir.File("held.txt"), CFile::modeRead | CFile::shareExclusive);
+    holder.Open(Wide(dir.File("held.txt")), CFile::modeRead | CFile::shareExclusive);
     EXPECT_EQ(OpenFailure(dir.File("held.txt"), CFile::modeRead).m_cause, CFileException::sharingViolation);
 }
 
@@ -79,13 +80,13 @@ TEST(File, WritesReadsAndLengthRoundTrip) {
     const std::string bytes("a\0b\r\nc", 6);
     {
         CFile out;
-        out.Open(dir.File("f.bin"), CFile::modeWrite | CFile::modeCreate);
+        out.Open(Wide(dir.File("f.bin")), CFile::modeWrite | CFile::modeCreate);
         out.Write(bytes.data(), static_cast<UINT>(bytes.size()));
         out.Close();
         out.Close();  // closing twice is harmless
     }
     CFile in;
-    in.Open(dir.File("f.bin"), CFile::modeRead);
+    in.Open(Wide(dir.File("f.bin")), CFile::modeRead);
     EXPECT_EQ(in.GetLength(), bytes.size());
     char buffer[16] = {};
     EXPECT_EQ(in.Read(buffer, sizeof buffer), bytes.size());
@@ -97,29 +98,29 @@ TEST(File, FailedWriteNamesTheFullPathAndFailedReadNoName) {
     TempDir dir;
     travok::test::WriteBytes(dir.File("r.txt"), "abc");
     CFile readOnly;
-    readOnly.Open(dir.File("r.txt"), CFile::modeRead | CFile::shareDenyNone);
+    readOnly.Open(Wide(dir.File("r.txt")), CFile::modeRead | CFile::shareDenyNone);
     try {
         readOnly.Write("x", 1);
         ADD_FAILURE() << "write to a read-only handle succeeded";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-        EXPECT_EQ(e.m_strFileName, dir.File("r.txt"));
+        EXPECT_EQ(e.m_strFileName, Wide(dir.File("r.txt")));
     }
     CFile writeOnly;
-    writeOnly.Open(dir.File("r.txt"), CFile::modeWrite | CFile::shareDenyNone);
+    writeOnly.Open(Wide(dir.File("r.txt")), CFile::modeWrite | CFile::shareDenyNone);
     char c;
     try {
         writeOnly.Read(&c, 1);
         ADD_FAILURE() << "read from a write-only handle succeeded";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-        EXPECT_EQ(e.m_strFileName, "");
+        EXPECT_EQ(e.m_strFileName, L"");
     }
 }
 
 TEST(File, WriteToAFullDeviceIsDiskFull) {
     CFile full;
-    full.Open("Z:\\dev\\full", CFile::modeWrite | CFile::shareDenyNone);
+    full.Open(L"Z:\\dev\\full", CFile::modeWrite | CFile::shareDenyNone);
     try {
         full.Write("abc", 3);
         ADD_FAILURE() << "write to /dev/full succeeded";
