@@ -75,13 +75,13 @@ std::string BoxText(HWND box) {
     return text;
 }
 
-void TypeFileName(HWND fileDialog, const std::string& name) { SetText(GetDlgItem(fileDialog, kFileNameField), name); }
+void TypeFileName(HWND fileDialog, const std::wstring& name) { SetTextW(GetDlgItem(fileDialog, kFileNameField), name); }
 
 void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
 bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }); }
 
-std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::string& name,
+std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::wstring& name,
                                         OverwritePrompt expected) {
     PendingClick click(app, button);
     HWND dialog = WaitFileDialog(app);
@@ -96,10 +96,10 @@ std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, c
         ADD_FAILURE() << "unexpected window above the file dialog: " << BoxText(prompt);
         return {};
     } else if (expected == OverwritePrompt::Expected) {
-        ADD_FAILURE() << "no overwrite prompt for " << name;
+        ADD_FAILURE() << "no overwrite prompt for " << Utf8(name);
     }
     if (!WaitGone(dialog)) {
-        ADD_FAILURE() << "the file dialog did not take " << name;
+        ADD_FAILURE() << "the file dialog did not take " << Utf8(name);
         return {};
     }
     return click.Finish();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Driver.h"
+#include "TempFiles.h"
 
 namespace travok::test {
 
@@ -42,7 +43,7 @@ HWND WaitPromptAbove(const TravokProcess& app, HWND fileDialog, DWORD timeoutMs 
 // The texts of a message box's Static children, joined.
 std::string BoxText(HWND box);
 
-void TypeFileName(HWND fileDialog, const std::string& name);
+void TypeFileName(HWND fileDialog, const std::wstring& name);
 // Posts a click on the window's button id, so that a modal window it opens cannot block.
 void Press(HWND window, int id);
 bool WaitGone(HWND window);
@@ -57,8 +58,12 @@ enum class OverwritePrompt {
 // Clicks button, which opens a file dialog, enters name there and presses OK, handling
 // the overwrite prompt as told; returns the message boxes the handler showed after the
 // dialog. A dialog that does not take the name is a test failure.
-std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::string& name,
+std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::wstring& name,
                                         OverwritePrompt prompt = OverwritePrompt::None);
+inline std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, const std::string& name,
+                                               OverwritePrompt prompt = OverwritePrompt::None) {
+    return ChooseInFileDialog(app, button, Wide(name), prompt);
+}
 
 // The clipboard's text (CF_TEXT) as this process sees it; "<none>" when there is none.
 std::string ClipboardText();

@@ -109,7 +109,7 @@ TEST_F(KeyFiles, DismissingAnyDialogChangesNothing) {
         PendingClick click(app, Item(c.button));
         HWND dialog = WaitFileDialog(app);
         ASSERT_TRUE(dialog);
-        TypeFileName(dialog, path);
+        TypeFileName(dialog, Wide(path));
         if (c.closeBox) PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         else Press(dialog, IDCANCEL);
         EXPECT_TRUE(WaitGone(dialog));
@@ -169,6 +169,39 @@ TEST_F(KeyFiles, PickedNamesAreTakenAsTheDialogReturnsThem) {
     }
 }
 
+// Names outside the code page pass through every dialog whole: the pickers fill the
+// boxes with them, and key files are saved and loaded under them.
+TEST_F(KeyFiles, EveryDialogTakesNamesOutsideTheCodePage) {
+    const struct {
+        const char* what;
+        std::wstring name;
+    } names[] = {
+        {"Latin letters outside 1252", L"\u0141\u00f3d\u017a"},
+        {"Cyrillic", L"\u041a\u0438\u0457\u0432"},
+        {"Greek", L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"},
+        {"CJK", L"\u6f22\u5b57"},
+        {"an emoji, a surrogate pair", L"\U0001F600"},
+        {"combining marks", L"e\u0301a\u0308"},
+    };
+    for (const auto& n : names) {
+        SCOPED_TRACE(n.what);
+        const std::wstring file = dir.FileW(n.name + L".txt"), key = dir.FileW(n.name + L".key");
+        EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_BROWSE_INPUT), file).empty());
+        EXPECT_EQ(GetTextW(Item(IDC_INPUT_PATH)), file);
+        EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_BROWSE_OUTPUT), file).empty());
+        EXPECT_EQ(GetTextW(Item(IDC_OUTPUT_PATH)), file);
+
+        Type(IDC_KEY, "8086");
+        EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_SAVE_KEY), key).empty());
+        EXPECT_EQ(ReadBytes(key), "8086");
+        Type(IDC_KEY, "1");
+        EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_OPEN_KEY), key).empty());
+        EXPECT_EQ(Text(IDC_KEY), "8086");
+        EXPECT_EQ(FileNames(dir.PathW()), std::vector<std::wstring>{n.name + L".key"});
+        DeleteFileW(key.c_str());
+    }
+}
+
 TEST_F(KeyFiles, SaveDialogsAskBeforeReturningAnExistingFile) {
     struct Case {
         const char* what;
@@ -189,7 +222,7 @@ TEST_F(KeyFiles, SaveDialogsAskBeforeReturningAnExistingFile) {
         PendingClick click(app, Item(c.button));
         HWND dialog = WaitFileDialog(app);
         ASSERT_TRUE(dialog);
-        TypeFileName(dialog, path);
+        TypeFileName(dialog, Wide(path));
         Press(dialog, IDOK);
         HWND prompt = WaitPromptAbove(app, dialog);
         ASSERT_TRUE(prompt) << "no overwrite prompt";
@@ -306,7 +339,7 @@ TEST_F(KeyFiles, NameWithoutExtensionIsSavedAsKeyFileWhicheverFilterIsActive) {
         HWND filters = GetDlgItem(dialog, kFileTypeList);
         SendMessageA(filters, CB_SETCURSEL, filter, 0);
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filters));
-        TypeFileName(dialog, dir.File(name));
+        TypeFileName(dialog, Wide(dir.File(name)));
         Press(dialog, IDOK);
         EXPECT_TRUE(WaitGone(dialog));
         EXPECT_TRUE(click.Finish().empty());
