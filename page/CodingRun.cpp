@@ -5,6 +5,9 @@
 
 #include "Cheie.h"
 #include "Messages.h"
+#include "ProgressDialog.h"
+#include "engine/FileRun.h"
+#include "engine/OutputFile.h"
 #include "framework/Path.h"
 #include "res/resource.h"
 
@@ -71,11 +74,9 @@ void CCheie::ShowResult(const std::vector<std::uint8_t>& result, bool inputCut) 
 
 void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
     try {
-        CFile output;
-        output.Open(m_outputPath.GetWindowTextW(),
-                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeNoDevice);
-        WriteAll(output, result);
-        output.Close();
+        travok::OutputFile output(m_outputPath.GetWindowTextW());
+        WriteAll(output.File(), result);
+        output.Commit();
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
     }
@@ -133,18 +134,16 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         // is never touched, and the same file under another name cannot be the output.
         CFile input;
         input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        CFile output;
-        output.Open(outputPath,
-                    CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::typeNoDevice);
+        travok::OutputFile output(outputPath);
+        travok::RunProgress progress;
+        if (GetFileType(input.GetHandle()) == FILE_TYPE_DISK) progress.total = input.GetLength();
 
-        std::vector<std::uint8_t> block(kFileBlock);
-        std::uint64_t offset = 0;
-        while (UINT got = input.Read(block.data(), kFileBlock)) {
-            travok::CodeFileBlock(coder, block.data(), got, offset);
-            output.Write(block.data(), got);
-            offset += got;
-        }
-        output.Close();
+        const std::wstring name = inputPath.substr(inputPath.find_last_of(L"\\/") + 1);
+        const bool complete = RunWithProgress(name, !m_bCode, progress, [&] {
+            return travok::CodeFile(coder, input, output.File(), progress);
+        });
+        // Cancelled: the output stays as it was, and nothing is said.
+        if (complete) output.Commit();
         input.Close();
     } catch (const CFileException& e) {
         ReportFileError(*this, e);

@@ -7,6 +7,7 @@
 // Dialog templates
 #define IDD_ABOUTBOX        100
 #define IDD_CHEIE           130
+#define IDD_PROGRESS        150
 
 // Icons
 #define IDR_MAINFRAME       102
@@ -38,6 +39,16 @@
 #define IDS_KEY_NOT_DIGITS  143
 // String table: files dropped onto the page
 #define IDS_DROP_ONE_FILE   144
+// String table: the progress dialog of a long run
+#define IDS_PROGRESS_CODING       150
+#define IDS_PROGRESS_DECODING     151
+#define IDS_PROGRESS_BYTES        152
+#define IDS_PROGRESS_BYTES_SO_FAR 153
+#define IDS_PROGRESS_SPEED        154
+#define IDS_PROGRESS_LEFT         155
+#define IDS_TIME_SECONDS          156
+#define IDS_TIME_MINUTES          157
+#define IDS_TIME_HOURS            158
 
 // Coding page controls (template 130)
 #define IDC_INPUT           1000
@@ -64,6 +75,13 @@
 #define IDC_INPUT_GROUP     1040
 #define IDC_KEY_GROUP       1041
 #define IDC_RESULT_GROUP    1042
+
+// Progress dialog controls (template 150)
+#define IDC_PROGRESS_FILE   1100
+#define IDC_PROGRESS_BAR    1101
+#define IDC_PROGRESS_BYTES  1102
+#define IDC_PROGRESS_SPEED  1103
+#define IDC_PROGRESS_LEFT   1104
 
 // System menu command of the main window
 #define IDM_ABOUTBOX        0x0010

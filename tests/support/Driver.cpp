@@ -222,6 +222,8 @@ std::vector<HWND> TravokProcess::Popups() const {
 
 std::optional<SeenBox> TravokProcess::FindBox() const {
     for (HWND hwnd : Popups()) {
+        // The progress dialog of a long run is no message box: it closes by itself.
+        if (FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr)) continue;
         BoxParts parts;
         EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
         return SeenBox{hwnd, GetText(hwnd), parts.text, parts.textW, IconName(parts.icon)};

@@ -1,0 +1,119 @@
+// CodeFile: a reader that codes, and a writer, passing a few fixed blocks between them.
+#include "FileRun.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace travok {
+
+namespace {
+
+// A block of the input and how much of it holds data. A count of 0 ends the run: with a
+// block, the input ended; without one, the reader stopped short.
+struct Filled {
+    std::uint8_t* data;
+    UINT count;
+};
+
+// A queue of blocks between the two threads. Once closed, it hands out what it still
+// holds, then nothing.
+template <class T>
+class Handover {
+public:
+    void Push(T item) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_items.push_back(item);
+        }
+        m_ready.notify_one();
+    }
+    // The next item, or false once the queue is closed.
+    bool Pop(T& item) {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [&] { return m_closed || !m_items.empty(); });
+        if (m_items.empty()) return false;
+        item = m_items.front();
+        m_items.pop_front();
+        return true;
+    }
+    void Close() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closed = true;
+        }
+        m_ready.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<T> m_items;
+    bool m_closed = false;
+};
+
+}  // namespace
+
+bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress) {
+    // Three blocks: one being read, one being written, one ready in between.
+    constexpr int kBlocks = 3;
+    std::vector<std::uint8_t> memory(kBlocks * kRunBlock);
+    Handover<std::uint8_t*> empty;
+    Handover<Filled> filled;
+    for (int i = 0; i < kBlocks; ++i) empty.Push(memory.data() + i * kRunBlock);
+
+    std::exception_ptr writeError;
+    std::atomic<bool> writerStopped{false};
+    bool complete = false;  // the writer reached the end mark
+    std::thread writer([&] {
+        for (Filled block{}; filled.Pop(block);) {
+            if (block.count == 0) {
+                complete = block.data != nullptr;
+                break;
+            }
+            if (progress.cancel) break;
+            try {
+                output.Write(block.data, block.count);
+            } catch (...) {
+                writeError = std::current_exception();
+                break;
+            }
+            progress.done += block.count;
+            empty.Push(block.data);
+        }
+        writerStopped = true;
+        empty.Close();  // wakes the reader, which stops at its next block
+    });
+
+    std::exception_ptr readError;
+    std::uint64_t offset = 0;
+    bool ended = false;
+    std::uint8_t* data = nullptr;
+    while (!progress.cancel && !writerStopped && empty.Pop(data)) {
+        UINT got = 0;
+        try {
+            got = input.Read(data, static_cast<UINT>(kRunBlock));
+        } catch (...) {
+            readError = std::current_exception();
+            break;
+        }
+        CodeFileBlock(coder, data, got, offset);
+        offset += got;
+        filled.Push({data, got});
+        if (got == 0) {
+            ended = true;
+            break;
+        }
+    }
+    if (!ended) filled.Push({nullptr, 0});
+    writer.join();
+
+    if (readError) std::rethrow_exception(readError);
+    if (writeError) std::rethrow_exception(writeError);
+    return complete;
+}
+
+}  // namespace travok

@@ -1,0 +1,31 @@
+// The file-to-file run shared by every front end: reading and coding overlap writing,
+// the key restarts at every kFileChunk bytes of the input's offset, and a watcher on
+// another thread sees the progress and can cancel.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "coder/IncrementKey.h"
+#include "framework/File.h"
+
+namespace travok {
+
+// What a run shares with whoever watches it, from any thread.
+struct RunProgress {
+    std::atomic<std::uint64_t> done{0};  // bytes written so far
+    std::uint64_t total = 0;             // the input's size when known before the run, else 0
+    std::atomic<bool> cancel{false};     // set by the watcher: the run stops at its next block
+};
+
+// Bytes a run reads, codes and writes at a time: whole key chunks, so that every block
+// starts at a key restart, and few enough that a cancel is seen within milliseconds.
+constexpr std::size_t kRunBlock = 420 * kFileChunk;  // about 4 MiB
+
+// Codes input into output: reads and codes on the calling thread while a thread of its
+// own writes. Returns false when progress.cancel stopped the run, true when the input
+// was coded to its end. A failed read or write is raised here, as CFileException, once
+// both threads have stopped; what was written so far stays in output.
+bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress);
+
+}  // namespace travok

@@ -1,0 +1,110 @@
+// OutputFile: a temporary file beside the output, put in its place by ReplaceFileW (an
+// existing output) or MoveFileExW (a new one) once the result is whole.
+#include "OutputFile.h"
+
+#include <atomic>
+#include <set>
+
+#include "framework/Path.h"
+
+namespace travok {
+
+namespace {
+
+std::wstring Folder(const std::wstring& fullPath) { return fullPath.substr(0, fullPath.find_last_of(L'\\') + 1); }
+
+std::wstring Hex(unsigned value) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring text(8, L'0');
+    for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 15];
+    return text;
+}
+
+// Wine's ReplaceFileW, when it fails, can leave an empty "rf*.tmp" of its own beside the
+// target; these are the ones in folder now.
+std::set<std::wstring> WineReplaceLeftovers(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(ExtendedLengthPath(folder + L"rf*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (found.nFileSizeLow == 0 && found.nFileSizeHigh == 0) names.insert(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::wstring& path) : m_path(path), m_target(FullPath(path)) {
+    // An existing output is opened for writing, exclusively, and left as it is: access
+    // denied, sharing violations (the input under another name among them) and devices
+    // show now, before anything is coded.
+    try {
+        m_file.Open(path, CFile::modeWrite | CFile::shareExclusive | CFile::typeNoDevice);
+    } catch (const CFileException& e) {
+        if (e.m_cause != CFileException::fileNotFound) throw;
+    }
+    if (m_file.IsOpen()) {
+        if (GetFileType(m_file.GetHandle()) == FILE_TYPE_PIPE) return;  // streamed into as it is
+        m_replaces = true;
+        m_file.Close();
+    }
+    if (m_target.empty() || m_target.back() == L'\\')
+        throw CFileException(CFileException::badPath, ERROR_PATH_NOT_FOUND, path);
+
+    static std::atomic<unsigned> counter{0};
+    const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (;;) {
+        m_temporary = Folder(m_target) + L"~travok-" + Hex(seed + counter++) + L".tmp";
+        try {
+            m_file.Open(m_temporary, CFile::modeWrite | CFile::shareExclusive | CFile::modeCreateNew);
+            break;
+        } catch (const CFileException& e) {
+            m_temporary.clear();
+            if (e.m_lOsError == ERROR_FILE_EXISTS || e.m_lOsError == ERROR_ALREADY_EXISTS) continue;
+            // Whatever keeps the temporary file from being made keeps the output from it.
+            throw CFileException(e.m_cause, e.m_lOsError, path);
+        }
+    }
+    m_file.SetFilePath(m_target);
+}
+
+OutputFile::~OutputFile() { Discard(); }
+
+void OutputFile::Discard() {
+    m_file.Abort();
+    if (!m_temporary.empty()) DeleteFileW(ExtendedLengthPath(m_temporary).c_str());
+    m_temporary.clear();
+}
+
+void OutputFile::Commit() {
+    m_file.Close();
+    if (m_temporary.empty()) return;
+    const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
+    BOOL done = FALSE;
+    if (m_replaces) {
+        const std::set<std::wstring> before = WineReplaceLeftovers(Folder(m_target));
+        done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                            nullptr);
+        const LONG error = static_cast<LONG>(GetLastError());
+        if (!done) {
+            for (const std::wstring& name : WineReplaceLeftovers(Folder(m_target)))
+                if (!before.count(name)) DeleteFileW(ExtendedLengthPath(Folder(m_target) + name).c_str());
+            // The output went away during the run: the result becomes a new file.
+            if (error != ERROR_FILE_NOT_FOUND || GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                Discard();
+                throw CFileException(CFileException::OsErrorToException(error), error, m_path);
+            }
+        }
+    }
+    // A new output: never over a file that appeared meanwhile.
+    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const LONG error = static_cast<LONG>(GetLastError());
+        Discard();
+        throw CFileException(CFileException::OsErrorToException(error), error, m_path);
+    }
+    m_temporary.clear();
+}
+
+}  // namespace travok

@@ -1,0 +1,45 @@
+// The output of a run, which never destroys an existing file: the result is written into
+// a new temporary file beside it and takes its place only once it is whole.
+#pragma once
+
+#include <string>
+
+#include "framework/File.h"
+
+namespace travok {
+
+class OutputFile {
+public:
+    // Opens the output named path (as the user typed it). An existing file must be
+    // writable now: access denied, a sharing violation or a device is raised here, as
+    // CFileException naming path, before anything is coded. A regular file, existing or
+    // not, gets a temporary file in its folder; a pipe is written directly.
+    explicit OutputFile(const std::wstring& path);
+    // Without Commit, the temporary file is removed and the output left as it was.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Where the result goes. A failed write names the output's full path, never the
+    // temporary file.
+    CFile& File() { return m_file; }
+
+    // Closes the result and puts it in the output's place: an existing file is replaced
+    // keeping its attributes and security, a new one is created. Raised as CFileException
+    // naming path; the output is then as it was.
+    void Commit();
+
+    // The temporary file while there is one; empty for a pipe.
+    const std::wstring& TemporaryPath() const { return m_temporary; }
+
+private:
+    void Discard();
+
+    std::wstring m_path;       // as typed
+    std::wstring m_target;     // full path
+    std::wstring m_temporary;  // full path, beside m_target
+    bool m_replaces = false;   // the output existed
+    CFile m_file;
+};
+
+}  // namespace travok
