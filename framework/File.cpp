@@ -87,7 +87,7 @@ void CFile::Open(const std::wstring& path, UINT flags) {
     case shareDenyRead: share = FILE_SHARE_WRITE; break;
     case shareDenyNone: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     }
-    DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
     HANDLE h = CreateFileW(ExtendedLengthPath(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
@@ -113,7 +113,12 @@ void CFile::Open(const std::wstring& path, UINT flags) {
 UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0) return 0;
     DWORD read = 0;
-    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) ThrowLastError(std::wstring());
+    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) {
+        // A pipe whose writer has closed its end says so with this error: it is the
+        // pipe's end of file, not a fault.
+        if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+        ThrowLastError(std::wstring());
+    }
     return read;
 }
 

@@ -40,12 +40,12 @@ std::wstring Duration(std::uint64_t seconds) {
 
 }  // namespace
 
-CProgressDlg::CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished)
+CProgressDlg::CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished,
+                           DWORD started)
     : CDialog(IDD_PROGRESS), m_fileName(std::move(fileName)), m_decode(decode), m_progress(progress),
-      m_finished(finished) {}
+      m_finished(finished), m_start(started) {}
 
 BOOL CProgressDlg::OnInitDialog() {
-    m_start = GetTickCount();
     SetItemText(IDC_PROGRESS_FILE, Filled(m_decode ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, m_fileName));
     HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
     if (m_progress.total == 0) {
@@ -122,6 +122,7 @@ void CProgressDlg::SetItemText(int id, const std::wstring& text) const {
 
 bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgress& progress,
                      const std::function<bool()>& work) {
+    const DWORD started = GetTickCount();
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!finished) throw std::bad_alloc();
     bool result = false;
@@ -147,7 +148,7 @@ bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgr
     } joiner{worker, progress, finished};
 
     if (WaitForSingleObject(finished, kQuietMs) == WAIT_TIMEOUT) {
-        CProgressDlg dialog(fileName, decode, progress, finished);
+        CProgressDlg dialog(fileName, decode, progress, finished, started);
         // Owned by the main window; its loop serves the window and automation calls.
         if (dialog.DoModal() == -1) WaitForSingleObject(finished, INFINITE);
     }

@@ -13,8 +13,9 @@ struct ITaskbarList3;
 
 class CProgressDlg : public CDialog {
 public:
-    // finished: an event the run sets when it has ended, whatever the outcome.
-    CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished);
+    // finished: an event the run sets when it has ended, whatever the outcome; started:
+    // the tick count when the run began, for its speed.
+    CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished, DWORD started);
 
 protected:
     BOOL OnInitDialog() override;
