@@ -46,6 +46,13 @@ CProgressDlg::CProgressDlg(std::wstring fileName, bool decode, travok::RunProgre
       m_finished(finished), m_start(started), m_window(window) {}
 
 BOOL CProgressDlg::OnInitDialog() {
+    // Centred on the window it belongs to, where the user's eyes are.
+    RECT owner{}, own{};
+    if (GetWindowRect(GetWindow(m_hWnd, GW_OWNER), &owner) && GetWindowRect(m_hWnd, &own)) {
+        const int width = own.right - own.left, height = own.bottom - own.top;
+        SetWindowPos(m_hWnd, nullptr, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2, 0,
+                     0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     SetItemText(IDC_PROGRESS_FILE, Filled(m_decode ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, m_fileName));
     HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
     if (m_progress.total == 0) {
