@@ -1,5 +1,5 @@
-// The registry refresh of a user-started run: six keys under HKEY_CLASSES_ROOT, built
-// from templates in which %1 is the class identifier and %2 the programmatic identifier.
+// The registry refresh of a user-started run: six keys built from templates in which %1
+// is the class identifier and %2 the programmatic identifier.
 #include "ServerRegistry.h"
 
 #include <vector>
@@ -8,7 +8,7 @@ namespace {
 
 struct RegistryEntry {
     const char* key;
-    const char* value;  // "%3" is this executable's path
+    const char* value;  // "%3" is the server's path
 };
 
 // Written only when a read of the key's value fails, that is when the key is missing.
@@ -17,7 +17,7 @@ constexpr RegistryEntry kNameEntries[] = {
     {"CLSID\\%1", "%2"},
 };
 
-// Always written, replacing what is there.
+// Always given their value, replacing what is there.
 constexpr RegistryEntry kServerEntries[] = {
     {"%2\\CLSID", "%1"},
     {"CLSID\\%1\\ProgID", "%2"},
@@ -46,48 +46,66 @@ std::string ClsidText(REFCLSID clsid) {
     return text;
 }
 
-// The executable in its short form, which needs no quotes in a command line; the full
-// form when there is no short one. No switch follows it: COM adds its own.
-std::string ServerPath() {
+std::string ModulePath() {
     std::vector<char> full(MAX_PATH);
     DWORD n;
     while ((n = GetModuleFileNameA(nullptr, full.data(), static_cast<DWORD>(full.size()))) >= full.size() &&
            full.size() < 32768)
         full.resize(full.size() * 2);
     if (n == 0 || n >= full.size()) return {};
-    std::string path(full.data(), n);
+    return std::string(full.data(), n);
+}
 
+std::string ShortPath(const std::string& path) {
     DWORD needed = GetShortPathNameA(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
+    if (needed == 0) return {};
     std::vector<char> shortPath(needed);
     DWORD got = GetShortPathNameA(path.c_str(), shortPath.data(), needed);
-    if (got == 0 || got >= needed) return path;
+    if (got == 0 || got >= needed) return {};
     return std::string(shortPath.data(), got);
 }
 
-bool HasValue(const std::string& key) {
-    char value[256];
-    LONG size = sizeof value;
-    return RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS;
-}
-
-bool Write(const std::string& key, const std::string& value) {
-    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())) ==
-           ERROR_SUCCESS;
+// Writes the six entries into one hive; false at the first write that fails.
+bool WriteEntries(ClassesHive& hive, const std::string (&values)[3]) {
+    for (const RegistryEntry& entry : kNameEntries) {
+        const std::string key = Expand(entry.key, values);
+        if (hive.Read(key)) continue;
+        if (!hive.Write(key, Expand(entry.value, values))) return false;
+    }
+    for (const RegistryEntry& entry : kServerEntries) {
+        const std::string key = Expand(entry.key, values);
+        const std::string value = Expand(entry.value, values);
+        // A standard user cannot write the machine's hive even where an administrator's
+        // install has already written the right value: only a change needs a write.
+        if (hive.Read(key) == value) continue;
+        if (!hive.Write(key, value)) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-void RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
-    const std::string values[3] = {ClsidText(clsid), progId, ServerPath()};
+std::string ServerCommandPath(const std::string& longPath, const std::string& shortPath) {
+    // With short names disabled on a volume GetShortPathName hands back the long path.
+    if (!shortPath.empty() && shortPath.find(' ') == std::string::npos) return shortPath;
+    if (longPath.find(' ') == std::string::npos) return longPath;
+    return '"' + longPath + '"';
+}
+
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::string& serverPath,
+                                   ClassesHive& machine, ClassesHive& user) {
+    const std::string values[3] = {ClsidText(clsid), progId, serverPath};
     // Without our own path the entries could only point clients at nothing: leave
     // whatever registration there is as it stands.
-    if (values[2].empty()) return;
-    for (const RegistryEntry& entry : kNameEntries) {
-        const std::string key = Expand(entry.key, values);
-        if (HasValue(key)) continue;
-        if (!Write(key, Expand(entry.value, values))) return;
-    }
-    for (const RegistryEntry& entry : kServerEntries)
-        if (!Write(Expand(entry.key, values), Expand(entry.value, values))) return;
+    if (serverPath.empty()) return RegisteredIn::Nowhere;
+    if (WriteEntries(machine, values)) return RegisteredIn::Machine;
+    return WriteEntries(user, values) ? RegisteredIn::User : RegisteredIn::Nowhere;
+}
+
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
+    const std::string path = ModulePath();
+    if (path.empty()) return RegisteredIn::Nowhere;
+    RegistryClassesHive machine = RegistryClassesHive::Machine();
+    RegistryClassesHive user = RegistryClassesHive::User();
+    return RefreshServerRegistry(clsid, progId, ServerCommandPath(path, ShortPath(path)), machine, user);
 }
