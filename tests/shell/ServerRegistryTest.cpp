@@ -167,6 +167,15 @@ protected:
     void SetUp() override { DeleteTestKeys(); }
     void TearDown() override { DeleteTestKeys(); }
 
+    // The six entries are in the classes under holder, and none under other.
+    static void ExpectSixEntriesOnlyIn(HKEY holder, HKEY other) {
+        for (const auto& [key, value] : SixEntries()) {
+            SCOPED_TRACE(key);
+            EXPECT_EQ(ReadValue(holder, "Software\\Classes\\" + key), value);
+            EXPECT_EQ(ReadValue(other, "Software\\Classes\\" + key), std::nullopt);
+        }
+    }
+
     static void DeleteTestKeys() {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             for (const std::string& key : {kTestProgId, "CLSID\\" + kTestClsidText})
@@ -178,22 +187,14 @@ TEST_F(UserClasses, RefusedMachineWritesLandUnderTheCurrentUsersClasses) {
     RefusingMachineHive machine;
     RegistryClassesHive user = RegistryClassesHive::User();
     EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::User);
-    for (const auto& [key, value] : SixEntries()) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "Software\\Classes\\" + key), value);
-        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + key), std::nullopt);
-    }
+    ExpectSixEntriesOnlyIn(HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE);
 }
 
 TEST_F(UserClasses, AWritableMachineHiveTakesTheEntries) {
     RegistryClassesHive machine = RegistryClassesHive::Machine();
     RegistryClassesHive user = RegistryClassesHive::User();
     EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::Machine);
-    for (const auto& [key, value] : SixEntries()) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + key), value);
-        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "Software\\Classes\\" + key), std::nullopt);
-    }
+    ExpectSixEntriesOnlyIn(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER);
 }
 
 }  // namespace
