@@ -7,13 +7,15 @@
 
 #include "framework/Win.h"
 
+// Keys and values are wide: a program's path may hold letters that the ANSI code page
+// has not, and an ANSI value would name a file that does not exist.
 class ClassesHive {
 public:
     virtual ~ClassesHive() = default;
-    // The default value of key (at most 255 bytes), or nothing when it cannot be read.
-    virtual std::optional<std::string> Read(const std::string& key) const = 0;
+    // The default value of key (at most 255 characters), or nothing when it cannot be read.
+    virtual std::optional<std::wstring> Read(const std::wstring& key) const = 0;
     // Sets the default value of key, creating the key path as needed.
-    virtual bool Write(const std::string& key, const std::string& value) = 0;
+    virtual bool Write(const std::wstring& key, const std::wstring& value) = 0;
 };
 
 // A hive of the system registry, reached through an open key that it owns.
@@ -29,8 +31,8 @@ public:
     RegistryClassesHive& operator=(RegistryClassesHive&&) = delete;
     ~RegistryClassesHive() override;
 
-    std::optional<std::string> Read(const std::string& key) const override;
-    bool Write(const std::string& key, const std::string& value) override;
+    std::optional<std::wstring> Read(const std::wstring& key) const override;
+    bool Write(const std::wstring& key, const std::wstring& value) override;
 
 private:
     RegistryClassesHive(HKEY root, bool owned) : m_root(root), m_owned(owned) {}

@@ -10,7 +10,7 @@
 // (empty when it has none): the short path when it holds no space, else the long path,
 // in double quotes when it holds one, so that no command-line reading can stop at a
 // space and start another program ("C:\Program.exe").
-std::string ServerCommandPath(const std::string& longPath, const std::string& shortPath);
+std::wstring ServerCommandPath(const std::wstring& longPath, const std::wstring& shortPath);
 
 enum class RegisteredIn { Nowhere, Machine, User };
 
@@ -19,7 +19,7 @@ enum class RegisteredIn { Nowhere, Machine, User };
 // no value yet; the other four whenever they do not hold their value already. The first
 // write that fails ends the machine's refresh, and the same six entries are then written
 // into the user's hive by the same rules. Nothing is ever removed.
-RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::string& serverPath,
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::wstring& serverPath,
                                    ClassesHive& machine, ClassesHive& user);
 
 // The refresh of a user-started run, for this executable, in the system registry.

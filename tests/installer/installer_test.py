@@ -8,8 +8,9 @@ per machine into a folder with a space in its name; its files, shortcut, automat
 keys and Apps entry; a VBScript client against the installed server with nothing
 started before it; Travok's own refresh rewriting what the installer wrote; an upgrade
 in place; a silent uninstall that takes away all the install added, and only that.
-Then the same for an install for the current user alone. Prints a line per check,
-"FAIL ..." for each failure, and "all checks passed" at the end.
+Then the same for an install for the current user alone, and a portable copy in a
+folder named in several scripts. Prints a line per check, "FAIL ..." for each failure,
+and "all checks passed" at the end.
 """
 import os
 import re
@@ -228,7 +229,7 @@ def check_install(prefix, stage, version, install_dir, hive_name, shortcut, what
 
 def run_client(prefix, client, what):
     rc, out = prefix.run("cscript", "//nologo", windows_path(client))
-    check("Decoded: Hello, Travok!" in out, f"{what}: a VBScript client codes through the installed server", out)
+    check("Decoded: Hello, Travok!" in out, f"{what}: a VBScript client codes through the server it registered", out)
 
 
 def user_start_refresh(prefix, program, post_command, what):
@@ -332,6 +333,20 @@ def user_install(prefix, args):
           == '"C:\\Other Copy\\Travok.exe"', f"{what}: another copy's registration stays")
 
 
+def portable_copy(prefix, args):
+    """The zip unpacked into a folder whose name has spaces and letters outside the ANSI
+    code page: its first start registers it so that a script client finds it."""
+    what = "portable"
+    folder = "C:\\Portable \u0141\u00f3d\u017a \u041a\u0438\u0440\u0438\u043b\u043b\u0438\u0446\u0430"
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(prefix.host_path(folder))
+    user_start_refresh(prefix, folder + "\\Travok.exe", args.post_command, what)
+    server = server_keys(prefix.registry()[0])[rf"Software\Classes\CLSID\{CLSID}\LocalServer32"] or ""
+    check("?" not in server and safe_server_path(server, folder),
+          f"{what}: its start registers it, short or quoted", server)
+    run_client(prefix, args.client, what)
+
+
 def portable_zip(args):
     with zipfile.ZipFile(args.zip) as z:
         names = sorted(z.namelist())
@@ -355,6 +370,7 @@ def main():
     try:
         machine_install(prefix, args)
         user_install(prefix, args)
+        portable_copy(prefix, args)
     finally:
         prefix.close()
     if failures:

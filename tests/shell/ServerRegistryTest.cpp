@@ -14,26 +14,27 @@ namespace {
 
 struct PathCase {
     const char* what;
-    const char* longPath;
-    const char* shortPath;
-    const char* expected;
+    const wchar_t* longPath;
+    const wchar_t* shortPath;
+    const wchar_t* expected;
     friend void PrintTo(const PathCase& c, std::ostream* os) { *os << c.what; }
 };
 
 const PathCase kPaths[] = {
-    {"short form of a path with spaces", "C:\\Program Files\\Travok\\Travok.exe", "C:\\PROGRA~1\\Travok\\Travok.exe",
-     "C:\\PROGRA~1\\Travok\\Travok.exe"},
-    {"no short form, spaces", "C:\\Program Files\\Travok\\Travok.exe", "",
-     "\"C:\\Program Files\\Travok\\Travok.exe\""},
-    {"short names disabled: the short form is the long one", "C:\\Program Files\\Travok\\Travok.exe",
-     "C:\\Program Files\\Travok\\Travok.exe", "\"C:\\Program Files\\Travok\\Travok.exe\""},
-    {"no short form, no space", "C:\\Tools\\Travok.exe", "", "C:\\Tools\\Travok.exe"},
-    {"short form equal to a long path without spaces", "C:\\Tools\\Travok.exe", "C:\\Tools\\Travok.exe",
-     "C:\\Tools\\Travok.exe"},
-    {"a space only in the file's own name", "D:\\T\\My Travok.exe", "", "\"D:\\T\\My Travok.exe\""},
-    {"a path of a user's own programs", "C:\\Users\\Ana Maria\\AppData\\Local\\Programs\\Travok\\Travok.exe",
-     "C:\\Users\\ANAMAR~1\\AppData\\Local\\Programs\\Travok\\Travok.exe",
-     "C:\\Users\\ANAMAR~1\\AppData\\Local\\Programs\\Travok\\Travok.exe"},
+    {"short form of a path with spaces", L"C:\\Program Files\\Travok\\Travok.exe",
+     L"C:\\PROGRA~1\\Travok\\Travok.exe", L"C:\\PROGRA~1\\Travok\\Travok.exe"},
+    {"no short form, spaces", L"C:\\Program Files\\Travok\\Travok.exe", L"",
+     L"\"C:\\Program Files\\Travok\\Travok.exe\""},
+    {"short names disabled: the short form is the long one", L"C:\\Program Files\\Travok\\Travok.exe",
+     L"C:\\Program Files\\Travok\\Travok.exe", L"\"C:\\Program Files\\Travok\\Travok.exe\""},
+    {"no short form, no space", L"C:\\Tools\\Travok.exe", L"", L"C:\\Tools\\Travok.exe"},
+    {"short form equal to a long path without spaces", L"C:\\Tools\\Travok.exe", L"C:\\Tools\\Travok.exe",
+     L"C:\\Tools\\Travok.exe"},
+    {"a space only in the file's own name", L"D:\\T\\My Travok.exe", L"", L"\"D:\\T\\My Travok.exe\""},
+    {"letters outside the ANSI code page, short form", L"C:\\\u0141\u00f3d\u017a \u041a\u0438\u0440\\Travok.exe",
+     L"C:\\__D_~GDC\\Travok.exe", L"C:\\__D_~GDC\\Travok.exe"},
+    {"letters outside the ANSI code page, no short form", L"C:\\\u0141\u00f3d\u017a \u041a\u0438\u0440\\Travok.exe",
+     L"", L"\"C:\\\u0141\u00f3d\u017a \u041a\u0438\u0440\\Travok.exe\""},
 };
 
 class ServerPathForm : public testing::TestWithParam<PathCase> {};
@@ -47,22 +48,23 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerPathForm, testing::ValuesIn(kPaths));
 
 // The identifiers of a registration that only these tests use.
 constexpr CLSID kTestClsid = {0x7C3B5AF0, 0x4E2F, 0x11D4, {0x8B, 0x91, 0x00, 0xA0, 0xC9, 0x5E, 0x3D, 0x27}};
-const std::string kTestClsidText = "{7C3B5AF0-4E2F-11D4-8B91-00A0C95E3D27}";
+const std::wstring kTestClsidText = L"{7C3B5AF0-4E2F-11D4-8B91-00A0C95E3D27}";
 const std::string kTestProgId = "Travok.RegistryTest";
-const std::string kServer = "C:\\PROGRA~1\\Travok\\Travok.exe";
+const std::wstring kTestProgIdWide = L"Travok.RegistryTest";
+const std::wstring kServer = L"C:\\PROGRA~1\\Travok\\Travok.exe";
 
-using Entries = std::map<std::string, std::string>;
+using Entries = std::map<std::wstring, std::wstring>;
 
 // The six entries of a registration, in the documented form.
-Entries SixEntries() {
-    const std::string clsidKey = "CLSID\\" + kTestClsidText;
+Entries SixEntries(const std::wstring& server = kServer) {
+    const std::wstring clsidKey = L"CLSID\\" + kTestClsidText;
     return {
-        {kTestProgId, kTestProgId},
-        {clsidKey, kTestProgId},
-        {kTestProgId + "\\CLSID", kTestClsidText},
-        {clsidKey + "\\ProgID", kTestProgId},
-        {clsidKey + "\\InprocHandler32", "ole32.dll"},
-        {clsidKey + "\\LocalServer32", kServer},
+        {kTestProgIdWide, kTestProgIdWide},
+        {clsidKey, kTestProgIdWide},
+        {kTestProgIdWide + L"\\CLSID", kTestClsidText},
+        {clsidKey + L"\\ProgID", kTestProgIdWide},
+        {clsidKey + L"\\InprocHandler32", L"ole32.dll"},
+        {clsidKey + L"\\LocalServer32", server},
     };
 }
 
@@ -71,12 +73,12 @@ class MemoryHive final : public ClassesHive {
 public:
     explicit MemoryHive(int writesTaken = INT_MAX, Entries start = {}) : values(std::move(start)), m_left(writesTaken) {}
 
-    std::optional<std::string> Read(const std::string& key) const override {
+    std::optional<std::wstring> Read(const std::wstring& key) const override {
         auto it = values.find(key);
         if (it == values.end()) return std::nullopt;
         return it->second;
     }
-    bool Write(const std::string& key, const std::string& value) override {
+    bool Write(const std::wstring& key, const std::wstring& value) override {
         if (m_left-- <= 0) return false;
         values[key] = value;
         ++writes;
@@ -124,14 +126,14 @@ INSTANTIATE_TEST_SUITE_P(Table, Fallback, testing::ValuesIn(kFallbacks));
 
 TEST(Refresh, UserHiveKeepsItsNameKeysAndGetsTheServerKeysRewritten) {
     Entries old = SixEntries();
-    old[kTestProgId] = "Someone's name";
-    old[kTestProgId + "\\CLSID"] = "{00000000-0000-0000-0000-000000000000}";
-    old["CLSID\\" + kTestClsidText + "\\LocalServer32"] = "C:\\Old\\Travok.exe";
+    old[kTestProgIdWide] = L"Someone's name";
+    old[kTestProgIdWide + L"\\CLSID"] = L"{00000000-0000-0000-0000-000000000000}";
+    old[L"CLSID\\" + kTestClsidText + L"\\LocalServer32"] = L"C:\\Old\\Travok.exe";
     MemoryHive machine(0);
     MemoryHive user(INT_MAX, old);
     EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::User);
     Entries expected = SixEntries();
-    expected[kTestProgId] = "Someone's name";
+    expected[kTestProgIdWide] = L"Someone's name";
     EXPECT_EQ(user.values, expected);
     EXPECT_EQ(user.writes, 2) << "only the two server entries that were wrong";
 }
@@ -139,7 +141,7 @@ TEST(Refresh, UserHiveKeepsItsNameKeysAndGetsTheServerKeysRewritten) {
 TEST(Refresh, NoServerPathWritesNothing) {
     MemoryHive machine;
     MemoryHive user;
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, "", machine, user), RegisteredIn::Nowhere);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, L"", machine, user), RegisteredIn::Nowhere);
     EXPECT_TRUE(machine.values.empty());
     EXPECT_TRUE(user.values.empty());
 }
@@ -148,18 +150,19 @@ TEST(Refresh, NoServerPathWritesNothing) {
 // standard user meets them on Windows; Wine itself refuses none.
 class RefusingMachineHive final : public ClassesHive {
 public:
-    std::optional<std::string> Read(const std::string& key) const override { return m_real.Read(key); }
-    bool Write(const std::string&, const std::string&) override { return false; }
+    std::optional<std::wstring> Read(const std::wstring& key) const override { return m_real.Read(key); }
+    bool Write(const std::wstring&, const std::wstring&) override { return false; }
 
 private:
     RegistryClassesHive m_real = RegistryClassesHive::Machine();
 };
 
-std::optional<std::string> ReadValue(HKEY root, const std::string& key) {
-    char value[1024] = {};
+std::optional<std::wstring> ReadValue(HKEY root, const std::wstring& key) {
+    wchar_t value[1024] = {};
     LONG size = sizeof value;
-    if (RegQueryValueA(root, key.c_str(), value, &size) != ERROR_SUCCESS) return std::nullopt;
-    return std::string(value);
+    if (RegQueryValueW(root, (L"Software\\Classes\\" + key).c_str(), value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(value);
 }
 
 class UserClasses : public testing::Test {
@@ -168,26 +171,28 @@ protected:
     void TearDown() override { DeleteTestKeys(); }
 
     // The six entries are in the classes under holder, and none under other.
-    static void ExpectSixEntriesOnlyIn(HKEY holder, HKEY other) {
-        for (const auto& [key, value] : SixEntries()) {
-            SCOPED_TRACE(key);
-            EXPECT_EQ(ReadValue(holder, "Software\\Classes\\" + key), value);
-            EXPECT_EQ(ReadValue(other, "Software\\Classes\\" + key), std::nullopt);
+    static void ExpectSixEntriesOnlyIn(HKEY holder, HKEY other, const std::wstring& server = kServer) {
+        for (const auto& [key, value] : SixEntries(server)) {
+            SCOPED_TRACE(testing::PrintToString(key));
+            EXPECT_EQ(ReadValue(holder, key), value);
+            EXPECT_EQ(ReadValue(other, key), std::nullopt);
         }
     }
 
     static void DeleteTestKeys() {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
-            for (const std::string& key : {kTestProgId, "CLSID\\" + kTestClsidText})
-                RegDeleteTreeA(root, ("Software\\Classes\\" + key).c_str());
+            for (const std::wstring& key : {kTestProgIdWide, L"CLSID\\" + kTestClsidText})
+                RegDeleteTreeW(root, (L"Software\\Classes\\" + key).c_str());
     }
 };
 
 TEST_F(UserClasses, RefusedMachineWritesLandUnderTheCurrentUsersClasses) {
     RefusingMachineHive machine;
     RegistryClassesHive user = RegistryClassesHive::User();
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::User);
-    ExpectSixEntriesOnlyIn(HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE);
+    // A server path of letters that no ANSI code page holds all of comes back whole.
+    const std::wstring server = L"\"C:\\\u0141\u00f3d\u017a \u041a\u0438\u0440\\Travok.exe\"";
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, server, machine, user), RegisteredIn::User);
+    ExpectSixEntriesOnlyIn(HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, server);
 }
 
 TEST_F(UserClasses, AWritableMachineHiveTakesTheEntries) {
