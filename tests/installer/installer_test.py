@@ -78,7 +78,11 @@ def read_hive(path):
                 continue
             if current is None or not (line.startswith("@=") or line.startswith('"')):
                 continue
-            name, rest = ("", line[2:]) if line.startswith("@") else (lambda q: (q[0], line[q[1] + 1:]))(quoted(line, 0))
+            if line.startswith("@"):
+                name, rest = "", line[2:]
+            else:
+                name, end = quoted(line, 0)
+                rest = line[end + 1:]  # after the "="
             if rest.startswith('"'):
                 value = quoted(rest, 0)[0]
             elif rest.startswith("str(") and '"' in rest:
@@ -284,6 +288,7 @@ def machine_install(prefix, args):
     with open(old_exe, "wb") as f:
         f.write(b"MZ an older Travok")
     prefix.import_reg(f'[HKEY_LOCAL_MACHINE\\{APPS_KEY}]\n"DisplayVersion"="0.9"\n')
+    check(prefix.registry()[0][APPS_KEY.lower()].get("displayversion") == "0.9", f"{what}: an older version's entry")
     rc, _ = prefix.run(windows_path(args.setup), "/S")
     check(rc == 0, f"{what}: silent upgrade exits 0", rc)
     hive, _ = check_install(prefix, args.stage, args.version, MACHINE_DIR, "machine", shortcut, f"{what}, upgraded")
