@@ -90,20 +90,23 @@ Function ServerCommandPath
   ${EndIf}
 FunctionEnd
 
+; Writes a name key's value only when the key does not exist yet, as Travok's refresh
+; does: its read of an existing key without a value succeeds with an empty one, while
+; ReadRegStr would fail there, so the test is whether the key can be enumerated.
+!macro WriteNameKey key
+  ClearErrors
+  EnumRegKey $R1 SHCTX "${key}" 0
+  ${If} ${Errors}
+    WriteRegStr SHCTX "${key}" "" "${PROGID}"
+  ${EndIf}
+!macroend
+
 ; The six keys of the automation server, in the hive of the install mode, by the rules
-; of Travok's refresh: the two name keys only when they hold no value yet.
+; of Travok's refresh.
 Function RegisterServer
   Call ServerCommandPath
-  ClearErrors
-  ReadRegStr $R1 SHCTX "Software\Classes\${PROGID}" ""
-  ${If} ${Errors}
-    WriteRegStr SHCTX "Software\Classes\${PROGID}" "" "${PROGID}"
-  ${EndIf}
-  ClearErrors
-  ReadRegStr $R1 SHCTX "Software\Classes\CLSID\${CLSID}" ""
-  ${If} ${Errors}
-    WriteRegStr SHCTX "Software\Classes\CLSID\${CLSID}" "" "${PROGID}"
-  ${EndIf}
+  !insertmacro WriteNameKey "Software\Classes\${PROGID}"
+  !insertmacro WriteNameKey "Software\Classes\CLSID\${CLSID}"
   WriteRegStr SHCTX "Software\Classes\${PROGID}\CLSID" "" "${CLSID}"
   WriteRegStr SHCTX "Software\Classes\CLSID\${CLSID}\ProgID" "" "${PROGID}"
   WriteRegStr SHCTX "Software\Classes\CLSID\${CLSID}\InprocHandler32" "" "ole32.dll"
