@@ -87,7 +87,7 @@ void CFile::Open(const std::wstring& path, UINT flags) {
     case shareDenyRead: share = FILE_SHARE_WRITE; break;
     case shareDenyNone: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     }
-    DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
     HANDLE h = CreateFileW(ExtendedLengthPath(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL,
                            nullptr);

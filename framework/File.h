@@ -55,6 +55,8 @@ public:
         // block for ever or never end, and what is written to one is not kept. Raised
         // as invalidFile, naming the path as passed. Disk files and pipes are taken.
         typeNoDevice = 0x100000,
+        // Create a new file, failing with ERROR_FILE_EXISTS when there is one already.
+        modeCreateNew = 0x200000,
     };
 
     CFile() = default;
@@ -82,6 +84,8 @@ public:
     ULONGLONG GetLength() const;  // throws like Read
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     const std::wstring& GetFilePath() const { return m_strFilePath; }
+    // The name write failures report, for a file written in another's stead.
+    void SetFilePath(std::wstring path) { m_strFilePath = std::move(path); }
     HANDLE GetHandle() const { return m_hFile; }
 
 private:
