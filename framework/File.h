@@ -69,6 +69,10 @@ public:
     // not exist is a bad path, under Wine as on Windows. Paths of any length work.
     void Open(const std::wstring& path, UINT flags);
 
+    // Takes over handle, open already (a duplicate of a standard handle, say): the file
+    // closes it, and write failures name it name.
+    void Attach(HANDLE handle, std::wstring name);
+
     // Reads up to count bytes; returns how many were read, 0 at the end of the file.
     UINT Read(void* buffer, UINT count);
 
