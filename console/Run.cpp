@@ -84,10 +84,14 @@ bool SameFile(const CFile& a, const CFile& b) {
 class StandardOutputRewind {
 public:
     explicit StandardOutputRewind(CFile& output) {
-        LARGE_INTEGER zero{}, start{};
-        if (IsDiskFile(output) && SetFilePointerEx(output.GetHandle(), zero, &start, FILE_CURRENT)) {
+        // Writes go to the current position, or to the end for a file opened to append
+        // (">>"), whose position says nothing: the later of the two, so that no byte
+        // the file held before the run is ever cut away.
+        LARGE_INTEGER zero{}, position{}, size{};
+        if (IsDiskFile(output) && SetFilePointerEx(output.GetHandle(), zero, &position, FILE_CURRENT) &&
+            GetFileSizeEx(output.GetHandle(), &size)) {
             m_file = output.GetHandle();
-            m_start = start;
+            m_start.QuadPart = std::max(position.QuadPart, size.QuadPart);
         }
     }
     ~StandardOutputRewind() { Rewind(); }

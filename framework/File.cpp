@@ -119,7 +119,12 @@ void CFile::Attach(HANDLE handle, std::wstring name) {
 UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0) return 0;
     DWORD read = 0;
-    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) ThrowLastError(std::wstring());
+    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) {
+        // A pipe whose writer has closed its end reports the end of the data as a broken
+        // pipe, on Windows and under Wine alike: that is the end of the file, not a fault.
+        if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+        ThrowLastError(std::wstring());
+    }
     return read;
 }
 

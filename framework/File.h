@@ -73,7 +73,8 @@ public:
     // closes it, and write failures name it name.
     void Attach(HANDLE handle, std::wstring name);
 
-    // Reads up to count bytes; returns how many were read, 0 at the end of the file.
+    // Reads up to count bytes; returns how many were read, 0 at the end of the file (for a
+    // pipe: once its writer has closed it).
     UINT Read(void* buffer, UINT count);
 
     // Writes all count bytes. A write that stores fewer bytes without an error means the
