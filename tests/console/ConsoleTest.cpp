@@ -3,6 +3,7 @@
 // file name, and outputs that a failed or stopped run leaves as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "PageTest.h"
@@ -260,6 +261,63 @@ TEST_F(ConsoleTest, StandardStreamsAsFiles) {
     EXPECT_EQ(files.Wait().exitCode, 0u);
     EXPECT_TRUE(ReadBytes(dir.File("in.bin")) == bytes);
     EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Shifted(bytes, "9", false, kChunk));
+}
+
+}  // namespace
+}  // namespace travok::test
+
+namespace travok::test {
+namespace {
+
+// Ctrl+C (SIGINT under Wine) while travokc waits for more input: the run stops, the
+// output keeps what it held, and no temporary file stays. travokc is started from a Linux
+// shell, which can send the signal to exactly the process it started.
+TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
+    char prefix[MAX_PATH] = {}, display[64] = {};
+    const std::string exeDir = ExeDir();
+    if (!GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH) || !GetEnvironmentVariableA("DISPLAY", display, 64) ||
+        exeDir.rfind("Z:\\", 0) != 0)
+        GTEST_SKIP() << "needs Wine's WINEPREFIX and DISPLAY, and the build on drive Z:";
+    std::string exe = exeDir.substr(2) + "travokc.exe";
+    std::replace(exe.begin(), exe.end(), '\\', '/');
+    const std::string script = "export WINEPREFIX='" + std::string(prefix) + "' DISPLAY='" + display + "'\n"
+        "d=$(mktemp -d /tmp/travokc-stop.XXXXXX) && cd \"$d\" || exit 1\n"
+        "echo \"$d\"\n"
+        "mkfifo in.fifo\n"
+        "printf kept > out.bin\n"
+        "wine '" + exe + "' code -k 7 in.fifo out.bin 2>err.txt & a=$!\n"
+        "exec 3>in.fifo\n"
+        "head -c 3000000 /dev/zero >&3\n"
+        // The stop comes once the temporary output holds all that was sent.
+        "for i in $(seq 400); do\n"
+        "  [ \"$(cat ~travok-*.tmp 2>/dev/null | wc -c)\" = 3000000 ] && break\n"
+        "  sleep 0.05\n"
+        "done\n"
+        "kill -INT $a; wait $a; echo $?\n"
+        "exec 3>&-\n";
+    std::string output;
+    ASSERT_EQ(RunUnix(script, &output), 0) << output;
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> split;
+        for (size_t start = 0, end; start < output.size(); start = end + 1) {
+            end = output.find('\n', start);
+            if (end == std::string::npos) end = output.size();
+            split.push_back(output.substr(start, end - start));
+        }
+        return split;
+    }();
+    ASSERT_EQ(lines.size(), 2u) << output;
+    struct Remove {
+        std::string folder;
+        ~Remove() { RunUnix("rm -rf '" + folder + "'"); }
+    } remove{lines[0]};
+    std::string folder = "Z:" + lines[0] + "/";
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    EXPECT_EQ(lines[1], "1") << "exit code";
+    const std::string kept = ReadBytes(folder + "out.bin");
+    EXPECT_TRUE(kept == "kept") << "the output holds " << kept.size() << " bytes";
+    EXPECT_EQ(Lines(ReadBytes(folder + "err.txt")), std::vector<std::string>{"Stopped before the end."});
+    EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
 }
 
 }  // namespace
