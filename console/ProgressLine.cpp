@@ -1,8 +1,7 @@
 // Formatting and drawing the progress line.
 #include "ProgressLine.h"
 
-#include <shlwapi.h>
-
+#include <cwchar>
 #include <string>
 
 #include "Console.h"
@@ -14,10 +13,11 @@ namespace {
 
 constexpr DWORD kQuietMs = 1000;  // a run shorter than this shows no line
 
+// In MB of 1024 KB, as Windows counts them, with one decimal.
 std::wstring Bytes(std::uint64_t count) {
-    wchar_t text[32] = {};
-    StrFormatByteSizeW(static_cast<LONGLONG>(count), text, 32);
-    return text;
+    wchar_t number[32] = {};
+    std::swprintf(number, 32, L"%.1f", static_cast<double>(count) / (1u << 20));
+    return Filled(IDS_CONSOLE_MEGABYTES, {number});
 }
 
 // 0:07, 12:34, 1:02:03.

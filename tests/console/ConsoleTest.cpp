@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <regex>
 
 #include "PageTest.h"
 #include "Travokc.h"
@@ -263,30 +264,67 @@ TEST_F(ConsoleTest, StandardStreamsAsFiles) {
     EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Shifted(bytes, "9", false, kChunk));
 }
 
-}  // namespace
-}  // namespace travok::test
-
-namespace travok::test {
-namespace {
 
 // Ctrl+C (SIGINT under Wine) while travokc waits for more input: the run stops, the
 // output keeps what it held, and no temporary file stays. travokc is started from a Linux
 // shell, which can send the signal to exactly the process it started.
+// travokc.exe started from a Linux shell script, for what only Linux can do: send a
+// signal to exactly the process it started, or give it a terminal. The script runs in
+// a fresh folder, $exe is travokc, and its output comes back as lines, the folder (as a
+// Windows path) first.
+class ShellScript {
+public:
+    explicit ShellScript(const std::string& body) {
+        char prefix[MAX_PATH] = {}, display[64] = {};
+        const std::string exeDir = ExeDir();
+        if (!GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH) ||
+            !GetEnvironmentVariableA("DISPLAY", display, 64) || exeDir.rfind("Z:\\", 0) != 0) {
+            m_skip = "needs Wine's WINEPREFIX and DISPLAY, and the build on drive Z:";
+            return;
+        }
+        std::string exe = exeDir.substr(2) + "travokc.exe";
+        std::replace(exe.begin(), exe.end(), '\\', '/');
+        const std::string script = "export WINEPREFIX='" + std::string(prefix) + "' DISPLAY='" + display +
+                                   "'\nexe='" + exe + "'\n"
+                                   "d=$(mktemp -d /tmp/travokc-test.XXXXXX) && cd \"$d\" || exit 1\n"
+                                   "echo \"$d\"\n" + body;
+        m_code = RunUnix(script, &m_output);
+        for (size_t start = 0, end; start < m_output.size(); start = end + 1) {
+            end = m_output.find('\n', start);
+            if (end == std::string::npos) end = m_output.size();
+            m_lines.push_back(m_output.substr(start, end - start));
+        }
+        if (!m_lines.empty()) {
+            m_unixFolder = m_lines[0];
+            m_folder = "Z:" + m_lines[0] + "/";
+            std::replace(m_folder.begin(), m_folder.end(), '/', '\\');
+        }
+    }
+    ~ShellScript() {
+        if (!m_unixFolder.empty()) RunUnix("rm -rf '" + m_unixFolder + "'");
+    }
+    ShellScript(const ShellScript&) = delete;
+    ShellScript& operator=(const ShellScript&) = delete;
+
+    const std::string& Skip() const { return m_skip; }
+    int Code() const { return m_code; }
+    const std::string& Output() const { return m_output; }
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    std::string m_skip, m_output, m_unixFolder, m_folder;
+    std::vector<std::string> m_lines;
+    int m_code = -1;
+};
+
 TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
-    char prefix[MAX_PATH] = {}, display[64] = {};
-    const std::string exeDir = ExeDir();
-    if (!GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH) || !GetEnvironmentVariableA("DISPLAY", display, 64) ||
-        exeDir.rfind("Z:\\", 0) != 0)
-        GTEST_SKIP() << "needs Wine's WINEPREFIX and DISPLAY, and the build on drive Z:";
-    std::string exe = exeDir.substr(2) + "travokc.exe";
-    std::replace(exe.begin(), exe.end(), '\\', '/');
-    const std::string script = "export WINEPREFIX='" + std::string(prefix) + "' DISPLAY='" + display + "'\n"
-        "d=$(mktemp -d /tmp/travokc-stop.XXXXXX) && cd \"$d\" || exit 1\n"
-        "echo \"$d\"\n"
-        "mkfifo in.fifo\n"
+    ShellScript shell(
+        // Opened read-write, the pipe opens at once for travokc too: the open is made by
+        // the wineserver, which would wait there for a writer.
+        "mkfifo in.fifo; exec 3<>in.fifo\n"
         "printf kept > out.bin\n"
-        "wine '" + exe + "' code -k 7 in.fifo out.bin 2>err.txt & a=$!\n"
-        "exec 3>in.fifo\n"
+        "wine \"$exe\" code -k 7 in.fifo out.bin 2>err.txt & a=$!\n"
         "head -c 3000000 /dev/zero >&3\n"
         // The stop comes once the temporary output holds all that was sent.
         "for i in $(seq 400); do\n"
@@ -294,30 +332,38 @@ TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
         "  sleep 0.05\n"
         "done\n"
         "kill -INT $a; wait $a; echo $?\n"
-        "exec 3>&-\n";
-    std::string output;
-    ASSERT_EQ(RunUnix(script, &output), 0) << output;
-    const std::vector<std::string> lines = [&] {
-        std::vector<std::string> split;
-        for (size_t start = 0, end; start < output.size(); start = end + 1) {
-            end = output.find('\n', start);
-            if (end == std::string::npos) end = output.size();
-            split.push_back(output.substr(start, end - start));
-        }
-        return split;
-    }();
-    ASSERT_EQ(lines.size(), 2u) << output;
-    struct Remove {
-        std::string folder;
-        ~Remove() { RunUnix("rm -rf '" + folder + "'"); }
-    } remove{lines[0]};
-    std::string folder = "Z:" + lines[0] + "/";
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    EXPECT_EQ(lines[1], "1") << "exit code";
+        "exec 3>&-\n");
+    if (!shell.Skip().empty()) GTEST_SKIP() << shell.Skip();
+    ASSERT_EQ(shell.Code(), 0) << shell.Output();
+    ASSERT_EQ(shell.Lines().size(), 2u) << shell.Output();
+    const std::string folder = shell.Folder();
+    EXPECT_EQ(shell.Lines()[1], "1") << "exit code";
     const std::string kept = ReadBytes(folder + "out.bin");
     EXPECT_TRUE(kept == "kept") << "the output holds " << kept.size() << " bytes";
     EXPECT_EQ(Lines(ReadBytes(folder + "err.txt")), std::vector<std::string>{"Stopped before the end."});
     EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
+}
+
+// On a terminal (a console to Wine), a run that lasts over a second shows one line on
+// standard error with the percentage, the speed and the time left. The run lasts as long
+// as the script waits to read its output from a pipe.
+TEST(ConsoleProgress, ALongRunShowsPercentSpeedAndTimeLeft) {
+    ShellScript shell(
+        // Opened read-write, the pipe opens at once for travokc too, and fills up.
+        "head -c 5000000 /dev/zero > in.bin; mkfifo out.fifo; exec 4<>out.fifo\n"
+        // Wine's console on a terminal needs standard output on it too.
+        "TERM=xterm script -qfc \"wine '$exe' code -k 7 in.bin out.fifo\" terminal.txt >/dev/null &\n"
+        "for i in $(seq 400); do grep -q ' left' terminal.txt 2>/dev/null && break; sleep 0.05; done\n"
+        "head -c 5000000 <&4 | wc -c; wait\n");
+    if (!shell.Skip().empty()) GTEST_SKIP() << shell.Skip();
+    ASSERT_EQ(shell.Code(), 0) << shell.Output();
+    ASSERT_EQ(shell.Lines().size(), 2u) << shell.Output();
+    EXPECT_EQ(shell.Lines()[1], "5000000") << "bytes coded";
+    // Wine draws the console on the terminal with escape sequences of its own; the
+    // line's text is there as written. Nothing is written yet, so the time left is "?".
+    const std::string terminal = ReadBytes(shell.Folder() + "terminal.txt");
+    EXPECT_TRUE(std::regex_search(terminal, std::regex("[0-9]{1,3}%  [0-9]+\\.[0-9] MB per second  ([0-9]+:[0-9]{2}|\\?) left")))
+        << terminal;
 }
 
 }  // namespace
