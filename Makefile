@@ -46,3 +46,10 @@ clean:
 .PHONY: screenshots
 screenshots: build
 	bash scripts/screenshot.sh $(BUILD)
+
+# dist/Travok-<version>-setup.exe (NSIS) and dist/Travok-<version>-portable.zip, made by
+# every build in $(BUILD)/dist and copied here.
+.PHONY: dist
+dist: build
+	mkdir -p dist
+	cp $(BUILD)/dist/Travok-*-setup.exe $(BUILD)/dist/Travok-*-portable.zip dist/

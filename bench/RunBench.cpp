@@ -1,12 +1,16 @@
-// P2-P5: the real Travok.exe measured from outside. File-to-File throughput of a 1 GiB
+// P2-P8: the real Travok.exe measured from outside. File-to-File throughput of a 1 GiB
 // file on tmpfs against cp, peak memory of 1 GiB and 5 GiB runs, start-up time against
-// Wine's notepad, and automation calls against the transport's own round trip.
+// Wine's notepad, automation calls against the transport's own round trip, and how a
+// long run answers: Cancel, the window's messages and automation calls during it.
 #include <windows.h>
 
 #include <psapi.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "Driver.h"
@@ -64,7 +68,7 @@ void FileThroughput() {
                   [&] { RunUnix("dd if=" + kUnixDir + "/in.bin of=" + kUnixDir + "/dd.bin bs=1M status=none"); }});
     RunUnix("rm -f " + outputs);
     Report("P2 File-to-File, 1 GiB on tmpfs", gib / seconds[2], "cp of the same file", gib / (seconds[1] - runnerSeconds),
-           "GB/s", ">= 0.9");
+           "GB/s", ">= 1.0");
     // cp copies inside the kernel; a program that reads and writes, as Travok must to
     // code, moves every byte through its own memory twice, as dd does.
     Report("P2 File-to-File, 1 GiB on tmpfs", gib / seconds[2], "dd bs=1M, no coding", gib / (seconds[3] - runnerSeconds),
@@ -205,9 +209,178 @@ void AutomationCalls() {
     CoUninitialize();
 }
 
+// Sets up a File-to-File run on a page and starts it without waiting for it.
+void StartRun(HWND page, const std::string& input, const std::string& output) {
+    auto item = [&](int id) { return GetDlgItem(page, id); };
+    SetText(item(IDC_INPUT_PATH), input);
+    SetText(item(IDC_OUTPUT_PATH), output);
+    SetText(item(IDC_KEY), "1234567");
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(item(IDC_FROM_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
+    SendMessageTimeoutA(item(IDC_TO_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
+    PostMessageA(item(IDC_ACTION), BM_CLICK, 0, 0);
+}
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindProgressDialog(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search->pid && IsWindowVisible(hwnd) && FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr))
+        search->found = hwnd;
+    return search->found == nullptr;
+}
+
+// The progress dialog of process pid, or nullptr.
+HWND ProgressDialog(DWORD pid) {
+    DialogSearch search{pid, nullptr};
+    EnumWindows(FindProgressDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+double Percentile(std::vector<double> samples, double p) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[std::min(samples.size() - 1, static_cast<size_t>(p * static_cast<double>(samples.size())))];
+}
+
+// P6: Cancel stops a long run at its next block. The input is a 4 GiB sparse file, so a
+// run is still going when its dialog shows.
+void CancelLatency() {
+    constexpr int kRounds = 5;
+    RunUnix("truncate -s 4G " + kUnixDir + "/sparse.bin");
+    TravokProcess app;
+    std::vector<double> cancels;
+    for (int round = 0; round < kRounds; ++round) {
+        StartRun(app.Page(), kWinDir + "sparse.bin", kWinDir + "out.bin");
+        HWND dialog = nullptr;
+        WaitFor([&] { return (dialog = ProgressDialog(app.Pid())) != nullptr; }, 30000, 1);
+        if (!dialog) {
+            std::printf("  P6: no progress dialog\n");
+            break;
+        }
+        const double start = Seconds();
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        WaitFor([&] { return !IsWindow(dialog); }, 30000, 1);
+        cancels.push_back(Seconds() - start);
+        app.Sync();
+    }
+    RunUnix("rm -f " + kUnixDir + "/sparse.bin " + kUnixDir + "/out.bin");
+    // The baseline: one block of the same run read, coded and written, from a whole run.
+    RunUnix("truncate -s 1G " + kUnixDir + "/sparse.bin");
+    const double whole = FileToFile(app, kWinDir + "sparse.bin", kWinDir + "out.bin");
+    RunUnix("rm -f " + kUnixDir + "/sparse.bin " + kUnixDir + "/out.bin");
+    const double block = whole / (1073741824.0 / (420 * 9990));
+    Report("P6 Cancel to the run's end (median)", Percentile(cancels, 0.5) * 1000, "one 4 MiB block of a run",
+           block * 1000, "ms", "<= 100 ms");
+}
+
+// Round trips of WM_NULL to window, each timed, until until() holds or count are done.
+std::vector<double> RoundTrips(HWND window, size_t count, const std::function<bool()>& until) {
+    std::vector<double> times;
+    while (times.size() < count && !until()) {
+        const double start = Seconds();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+        times.push_back(Seconds() - start);
+    }
+    return times;
+}
+
+// P7: the window answers its messages during a 1 GiB run as when idle.
+void WindowDuringRun() {
+    RunUnix("head -c 1G /dev/urandom > " + kUnixDir + "/in.bin");
+    TravokProcess app;
+    std::vector<double> during;
+    for (int round = 0; round < 3; ++round) {
+        StartRun(app.Page(), kWinDir + "in.bin", kWinDir + "out.bin");
+        // The sheet is disabled while the run goes on, and enabled again at its end.
+        WaitFor([&] { return !IsWindowEnabled(app.Sheet()); }, 10000, 1);
+        std::vector<double> times =
+            RoundTrips(app.Sheet(), 1000000, [&] { return IsWindowEnabled(app.Sheet()) != FALSE; });
+        during.insert(during.end(), times.begin(), times.end());
+        app.Sync();
+        RunUnix("rm -f " + kUnixDir + "/out.bin");
+    }
+    const std::vector<double> idle = RoundTrips(app.Sheet(), during.size(), [] { return false; });
+    RunUnix("rm -f " + kUnixDir + "/in.bin");
+    std::printf("  %zu round trips during the runs\n", during.size());
+    Report("P7 WM_NULL round trip during a run (p99)", Percentile(during, 0.99) * 1000, "the same, idle (p99)",
+           Percentile(idle, 0.99) * 1000, "ms", "<= 50 ms");
+}
+
+// The sheet of a Travok.exe that is not among known, once one shows.
+HWND NewSheet(const std::set<HWND>& known) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND hwnd = FindWindowA("#32770", "Travok"); hwnd; hwnd = FindWindowExA(nullptr, hwnd, "#32770", "Travok"))
+            if (!known.count(hwnd)) found = hwnd;
+        return found != nullptr;
+    }, 20000);
+    return found;
+}
+
+// P8: a short CodeWithKey call is answered during a long run of the same instance.
+void AutomationDuringRun() {
+    { TravokProcess registers; }
+    CoInitialize(nullptr);
+    std::set<HWND> known;
+    for (HWND hwnd = FindWindowA("#32770", "Travok"); hwnd; hwnd = FindWindowExA(nullptr, hwnd, "#32770", "Travok"))
+        known.insert(hwnd);
+    IDispatch* travok = nullptr;
+    if (FAILED(CoCreateInstance(kTravokClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                reinterpret_cast<void**>(&travok)))) {
+        std::printf("P8: cannot create Travok.Application\n");
+        CoUninitialize();
+        return;
+    }
+    HWND sheet = NewSheet(known);
+    DWORD_PTR page = 0;
+    SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 10000, &page);
+    DISPID codeWithKey = 1;
+    BSTR text = SysAllocString(L"sixteen bytes!!!"), key = SysAllocString(L"1234567");
+    auto call = [&] {
+        VARIANT args[2];  // reversed: the key, then the text
+        args[0].vt = VT_BSTR;
+        args[0].bstrVal = key;
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = text;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        VARIANT result;
+        VariantInit(&result);
+        const double start = Seconds();
+        const HRESULT hr =
+            travok->Invoke(codeWithKey, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+        const double seconds = Seconds() - start;
+        if (FAILED(hr) || result.vt != VT_BSTR) std::printf("  P8: a call failed (0x%08lx)\n", hr);
+        VariantClear(&result);
+        return seconds;
+    };
+    std::vector<double> idle, during;
+    for (int i = 0; i < 200; ++i) idle.push_back(call());
+    RunUnix("truncate -s 4G " + kUnixDir + "/sparse.bin");
+    StartRun(reinterpret_cast<HWND>(page), kWinDir + "sparse.bin", kWinDir + "out.bin");
+    WaitFor([&] { return !IsWindowEnabled(sheet); }, 10000, 1);
+    while (!IsWindowEnabled(sheet) && during.size() < 100000) during.push_back(call());
+    WaitFor([&] { return IsWindowEnabled(sheet) != FALSE; }, 60000);
+    RunUnix("rm -f " + kUnixDir + "/sparse.bin " + kUnixDir + "/out.bin");
+    std::printf("  %zu calls during the run\n", during.size());
+    Report("P8 CodeWithKey during a run (median)", Percentile(during, 0.5) * 1000, "the same call, idle (median)",
+           Percentile(idle, 0.5) * 1000, "ms", "<= 2x");
+    SysFreeString(text);
+    SysFreeString(key);
+    travok->Release();
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    CoUninitialize();
+}
+
 }  // namespace
 
-// With no arguments every figure is measured; otherwise only those named (P2 ... P5).
+// With no arguments every figure is measured; otherwise only those named (P2 ... P8).
 int main(int argc, char** argv) {
     auto wanted = [&](const char* figure) {
         if (argc < 2) return true;
@@ -220,6 +393,9 @@ int main(int argc, char** argv) {
     if (wanted("P3")) FlatMemory();
     if (wanted("P4")) StartUpTime();
     if (wanted("P5")) AutomationCalls();
+    if (wanted("P6")) CancelLatency();
+    if (wanted("P7")) WindowDuringRun();
+    if (wanted("P8")) AutomationDuringRun();
     RunUnix("rm -rf " + kUnixDir);
     return 0;
 }

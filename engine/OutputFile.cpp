@@ -11,6 +11,10 @@ namespace travok {
 
 namespace {
 
+// Wine's ReplaceFileW copies the names into MAX_PATH buffers and builds a temporary name
+// from them: a longer path overruns them. Such paths are replaced by a rename.
+constexpr size_t kWineReplaceLimit = MAX_PATH - 14;
+
 std::wstring Folder(const std::wstring& fullPath) { return fullPath.substr(0, fullPath.find_last_of(L'\\') + 1); }
 
 std::wstring Hex(unsigned value) {
@@ -83,7 +87,7 @@ void OutputFile::Commit() {
     if (m_temporary.empty()) return;
     const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
     BOOL done = FALSE;
-    if (m_replaces) {
+    if (m_replaces && m_target.size() < kWineReplaceLimit) {
         const std::set<std::wstring> before = WineReplaceLeftovers(Folder(m_target));
         done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                             nullptr);
@@ -96,6 +100,18 @@ void OutputFile::Commit() {
                 Discard();
                 throw CFileException(CFileException::OsErrorToException(error), error, m_path);
             }
+        }
+    }
+    if (m_replaces && !done) {
+        // A path too long for ReplaceFileW: the result takes the output's attributes, and
+        // is renamed over it.
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
+        done = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!done && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            const LONG error = static_cast<LONG>(GetLastError());
+            Discard();
+            throw CFileException(CFileException::OsErrorToException(error), error, m_path);
         }
     }
     // A new output: never over a file that appeared meanwhile.

@@ -120,8 +120,8 @@ UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0) return 0;
     DWORD read = 0;
     if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) {
-        // A pipe whose writer has closed its end reports the end of the data as a broken
-        // pipe, on Windows and under Wine alike: that is the end of the file, not a fault.
+        // A pipe whose writer has closed its end says so with this error: it is the
+        // pipe's end of file, not a fault.
         if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
         ThrowLastError(std::wstring());
     }

@@ -40,12 +40,19 @@ std::wstring Duration(std::uint64_t seconds) {
 
 }  // namespace
 
-CProgressDlg::CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished)
+CProgressDlg::CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished,
+                           DWORD started, std::atomic<HWND>& window)
     : CDialog(IDD_PROGRESS), m_fileName(std::move(fileName)), m_decode(decode), m_progress(progress),
-      m_finished(finished) {}
+      m_finished(finished), m_start(started), m_window(window) {}
 
 BOOL CProgressDlg::OnInitDialog() {
-    m_start = GetTickCount();
+    // Centred on the window it belongs to, where the user's eyes are.
+    RECT owner{}, own{};
+    if (GetWindowRect(GetWindow(m_hWnd, GW_OWNER), &owner) && GetWindowRect(m_hWnd, &own)) {
+        const int width = own.right - own.left, height = own.bottom - own.top;
+        SetWindowPos(m_hWnd, nullptr, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2, 0,
+                     0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     SetItemText(IDC_PROGRESS_FILE, Filled(m_decode ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, m_fileName));
     HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
     if (m_progress.total == 0) {
@@ -61,11 +68,15 @@ BOOL CProgressDlg::OnInitDialog() {
         m_taskbar = nullptr;
     Update();
     SetTimer(m_hWnd, kTimer, kTickMs, nullptr);
+    m_window = m_hWnd;
+    // A run that ended before the handle was left here is seen now.
+    if (WaitForSingleObject(m_finished, 0) == WAIT_OBJECT_0) PostMessageW(m_hWnd, kRunEnded, 0, 0);
     return TRUE;
 }
 
 BOOL CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) {
     switch (message) {
+    case kRunEnded:
     case WM_TIMER:
         if (WaitForSingleObject(m_finished, 0) == WAIT_OBJECT_0) {
             EndDialog(m_hWnd, IDOK);
@@ -79,6 +90,7 @@ BOOL CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) {
         if (LOWORD(wParam) == IDCANCEL) OnCancel();
         return LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK;
     case WM_DESTROY:
+        m_window = nullptr;
         KillTimer(m_hWnd, kTimer);
         if (m_taskbar) {
             HWND owner = GetWindow(m_hWnd, GW_OWNER);
@@ -120,12 +132,51 @@ void CProgressDlg::SetItemText(int id, const std::wstring& text) const {
     SetDlgItemTextW(m_hWnd, id, text.c_str());
 }
 
+namespace {
+
+// Waits up to timeoutMs for finished while the thread's messages are served: the window
+// repaints and automation calls are answered. The owner is disabled meanwhile, as under
+// a modal dialog, so that no click starts anything. Returns whether finished was set.
+bool WaitServingMessages(HANDLE finished, HWND owner, DWORD timeoutMs) {
+    const bool wasEnabled = owner && !EnableWindow(owner, FALSE);
+    const DWORD start = GetTickCount();
+    bool done = false;
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) break;
+        const DWORD woke = MsgWaitForMultipleObjects(1, &finished, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) {
+            done = true;
+            break;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        bool quit = false;
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that owns it
+                quit = true;
+            } else {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (quit) break;
+    }
+    if (wasEnabled) EnableWindow(owner, TRUE);
+    return done || WaitForSingleObject(finished, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
 bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgress& progress,
                      const std::function<bool()>& work) {
+    const DWORD started = GetTickCount();
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!finished) throw std::bad_alloc();
     bool result = false;
     std::exception_ptr error;
+    std::atomic<HWND> window{nullptr};
     std::thread worker([&] {
         try {
             result = work();
@@ -133,6 +184,7 @@ bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgr
             error = std::current_exception();
         }
         SetEvent(finished);
+        if (HWND dialog = window.load()) PostMessageW(dialog, CProgressDlg::kRunEnded, 0, 0);
     });
     // The worker is joined on every way out: a failure here first stops the run.
     struct Joiner {
@@ -146,8 +198,8 @@ bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgr
         }
     } joiner{worker, progress, finished};
 
-    if (WaitForSingleObject(finished, kQuietMs) == WAIT_TIMEOUT) {
-        CProgressDlg dialog(fileName, decode, progress, finished);
+    if (!WaitServingMessages(finished, AfxGetSafeOwner(), kQuietMs)) {
+        CProgressDlg dialog(fileName, decode, progress, finished, started, window);
         // Owned by the main window; its loop serves the window and automation calls.
         if (dialog.DoModal() == -1) WaitForSingleObject(finished, INFINITE);
     }

@@ -3,6 +3,7 @@
 // itself when the run has finished.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -13,8 +14,14 @@ struct ITaskbarList3;
 
 class CProgressDlg : public CDialog {
 public:
-    // finished: an event the run sets when it has ended, whatever the outcome.
-    CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished);
+    // finished: an event the run sets when it has ended, whatever the outcome; started:
+    // the tick count when the run began, for its speed.
+    // window: where the dialog leaves its handle, so that the run can wake it at its end.
+    CProgressDlg(std::wstring fileName, bool decode, travok::RunProgress& progress, HANDLE finished, DWORD started,
+                 std::atomic<HWND>& window);
+
+    // Posted by the run when it has ended: the dialog closes at once, not at its next look.
+    static constexpr UINT kRunEnded = WM_APP + 1;
 
 protected:
     BOOL OnInitDialog() override;
@@ -30,6 +37,7 @@ private:
     travok::RunProgress& m_progress;
     HANDLE m_finished;
     DWORD m_start = 0;
+    std::atomic<HWND>& m_window;
     ITaskbarList3* m_taskbar = nullptr;
 };
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing Travok needs on Debian 12: the i686 MinGW-w64
-# compiler, CMake, Wine (32-bit), Xvfb and GoogleTest's sources. Quick when all is there.
+# compiler, CMake, Wine (32-bit), Xvfb and GoogleTest's sources; NSIS for the installer,
+# and Wine's own fonts for the prefixes. Quick when all is there.
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix googletest python3 wine wine32:i386 wine64 gcc libc6-dev
           xvfb xauth imagemagick)
+# `make dist` builds the installer with NSIS; the prefixes get Marlett and Tahoma from
+# fonts-wine (see cmake/wine-run.in).
+packages+=(nsis fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do

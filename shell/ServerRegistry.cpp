@@ -1,5 +1,5 @@
-// The registry refresh of a user-started run: six keys under HKEY_CLASSES_ROOT, built
-// from templates in which %1 is the class identifier and %2 the programmatic identifier.
+// The registry refresh of a user-started run: six keys built from templates in which %1
+// is the class identifier and %2 the programmatic identifier.
 #include "ServerRegistry.h"
 
 #include <vector>
@@ -7,27 +7,27 @@
 namespace {
 
 struct RegistryEntry {
-    const char* key;
-    const char* value;  // "%3" is this executable's path
+    const wchar_t* key;
+    const wchar_t* value;  // "%3" is the server's path
 };
 
 // Written only when a read of the key's value fails, that is when the key is missing.
 constexpr RegistryEntry kNameEntries[] = {
-    {"%2", "%2"},
-    {"CLSID\\%1", "%2"},
+    {L"%2", L"%2"},
+    {L"CLSID\\%1", L"%2"},
 };
 
-// Always written, replacing what is there.
+// Always given their value, replacing what is there.
 constexpr RegistryEntry kServerEntries[] = {
-    {"%2\\CLSID", "%1"},
-    {"CLSID\\%1\\ProgID", "%2"},
-    {"CLSID\\%1\\InprocHandler32", "ole32.dll"},
-    {"CLSID\\%1\\LocalServer32", "%3"},
+    {L"%2\\CLSID", L"%1"},
+    {L"CLSID\\%1\\ProgID", L"%2"},
+    {L"CLSID\\%1\\InprocHandler32", L"ole32.dll"},
+    {L"CLSID\\%1\\LocalServer32", L"%3"},
 };
 
-std::string Expand(const char* text, const std::string (&values)[3]) {
-    std::string out;
-    for (const char* p = text; *p; ++p) {
+std::wstring Expand(const wchar_t* text, const std::wstring (&values)[3]) {
+    std::wstring out;
+    for (const wchar_t* p = text; *p; ++p) {
         if (p[0] == '%' && p[1] >= '1' && p[1] <= '3') {
             out += values[p[1] - '1'];
             ++p;
@@ -38,56 +38,75 @@ std::string Expand(const char* text, const std::string (&values)[3]) {
     return out;
 }
 
-std::string ClsidText(REFCLSID clsid) {
-    wchar_t wide[40] = {};
-    int n = StringFromGUID2(clsid, wide, 40);
-    std::string text;
-    for (int i = 0; i + 1 < n; ++i) text += static_cast<char>(wide[i]);  // braces, hex digits, dashes
-    return text;
+std::wstring ClsidText(REFCLSID clsid) {
+    wchar_t text[40] = {};
+    int n = StringFromGUID2(clsid, text, 40);
+    return std::wstring(text, n > 0 ? n - 1 : 0);
 }
 
-// The executable in its short form, which needs no quotes in a command line; the full
-// form when there is no short one. No switch follows it: COM adds its own.
-std::string ServerPath() {
-    std::vector<char> full(MAX_PATH);
+// The ANSI forms of these calls turn letters outside the code page into "?", which
+// names no file.
+std::wstring ModulePath() {
+    std::vector<wchar_t> full(MAX_PATH);
     DWORD n;
-    while ((n = GetModuleFileNameA(nullptr, full.data(), static_cast<DWORD>(full.size()))) >= full.size() &&
+    while ((n = GetModuleFileNameW(nullptr, full.data(), static_cast<DWORD>(full.size()))) >= full.size() &&
            full.size() < 32768)
         full.resize(full.size() * 2);
     if (n == 0 || n >= full.size()) return {};
-    std::string path(full.data(), n);
-
-    DWORD needed = GetShortPathNameA(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
-    std::vector<char> shortPath(needed);
-    DWORD got = GetShortPathNameA(path.c_str(), shortPath.data(), needed);
-    if (got == 0 || got >= needed) return path;
-    return std::string(shortPath.data(), got);
+    return std::wstring(full.data(), n);
 }
 
-bool HasValue(const std::string& key) {
-    char value[256];
-    LONG size = sizeof value;
-    return RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS;
+std::wstring ShortPath(const std::wstring& path) {
+    DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return {};
+    std::vector<wchar_t> shortPath(needed);
+    DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), needed);
+    if (got == 0 || got >= needed) return {};
+    return std::wstring(shortPath.data(), got);
 }
 
-bool Write(const std::string& key, const std::string& value) {
-    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())) ==
-           ERROR_SUCCESS;
+// Writes the six entries into one hive; false at the first write that fails.
+bool WriteEntries(ClassesHive& hive, const std::wstring (&values)[3]) {
+    for (const RegistryEntry& entry : kNameEntries) {
+        const std::wstring key = Expand(entry.key, values);
+        if (hive.Read(key)) continue;
+        if (!hive.Write(key, Expand(entry.value, values))) return false;
+    }
+    for (const RegistryEntry& entry : kServerEntries) {
+        const std::wstring key = Expand(entry.key, values);
+        const std::wstring value = Expand(entry.value, values);
+        // A standard user cannot write the machine's hive even where an administrator's
+        // install has already written the right value: only a change needs a write.
+        if (hive.Read(key) == value) continue;
+        if (!hive.Write(key, value)) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-void RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
-    const std::string values[3] = {ClsidText(clsid), progId, ServerPath()};
+std::wstring ServerCommandPath(const std::wstring& longPath, const std::wstring& shortPath) {
+    // With short names disabled on a volume GetShortPathName hands back the long path.
+    if (!shortPath.empty() && shortPath.find(L' ') == std::wstring::npos) return shortPath;
+    if (longPath.find(L' ') == std::wstring::npos) return longPath;
+    return L'"' + longPath + L'"';
+}
+
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::wstring& serverPath,
+                                   ClassesHive& machine, ClassesHive& user) {
+    // The programmatic identifier is plain ASCII.
+    const std::wstring values[3] = {ClsidText(clsid), std::wstring(progId.begin(), progId.end()), serverPath};
     // Without our own path the entries could only point clients at nothing: leave
     // whatever registration there is as it stands.
-    if (values[2].empty()) return;
-    for (const RegistryEntry& entry : kNameEntries) {
-        const std::string key = Expand(entry.key, values);
-        if (HasValue(key)) continue;
-        if (!Write(key, Expand(entry.value, values))) return;
-    }
-    for (const RegistryEntry& entry : kServerEntries)
-        if (!Write(Expand(entry.key, values), Expand(entry.value, values))) return;
+    if (serverPath.empty()) return RegisteredIn::Nowhere;
+    if (WriteEntries(machine, values)) return RegisteredIn::Machine;
+    return WriteEntries(user, values) ? RegisteredIn::User : RegisteredIn::Nowhere;
+}
+
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return RegisteredIn::Nowhere;
+    RegistryClassesHive machine = RegistryClassesHive::Machine();
+    RegistryClassesHive user = RegistryClassesHive::User();
+    return RefreshServerRegistry(clsid, progId, ServerCommandPath(path, ShortPath(path)), machine, user);
 }

@@ -1,12 +1,26 @@
-// The automation server's registry entries under HKEY_CLASSES_ROOT.
+// The automation server's registry entries: six keys, machine-wide when they can be
+// written there, else for the current user.
 #pragma once
 
 #include <string>
 
-#include "framework/Win.h"
+#include "ClassesHive.h"
 
-// Writes the programmatic identifier and class identifier keys of a local server that
-// is this executable. The two name keys are written only when they hold no value yet;
-// the other four are rewritten every time. The first write that fails ends the
-// refresh, and nothing is ever removed.
-void RefreshServerRegistry(REFCLSID clsid, const std::string& progId);
+// The LocalServer32 value of the executable at longPath, whose short form is shortPath
+// (empty when it has none): the short path when it holds no space, else the long path,
+// in double quotes when it holds one, so that no command-line reading can stop at a
+// space and start another program ("C:\Program.exe").
+std::wstring ServerCommandPath(const std::wstring& longPath, const std::wstring& shortPath);
+
+enum class RegisteredIn { Nowhere, Machine, User };
+
+// Writes the programmatic identifier and class identifier keys of the local server at
+// serverPath into the machine's hive. The two name keys are written only when they hold
+// no value yet; the other four whenever they do not hold their value already. The first
+// write that fails ends the machine's refresh, and the same six entries are then written
+// into the user's hive by the same rules. Nothing is ever removed.
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::wstring& serverPath,
+                                   ClassesHive& machine, ClassesHive& user);
+
+// The refresh of a user-started run, for this executable, in the system registry.
+RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId);

@@ -214,10 +214,12 @@ RegValue ReadClassesValue(const std::string& key) {
 }
 
 void DeleteServerKeys() {
-    for (std::string key : {std::string(kProgId), std::string("CLSID\\") + kClsidText}) {
-        LONG rc = RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
-        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) ADD_FAILURE() << "cannot delete " << key << ": " << rc;
-    }
+    for (const char* hive : {"Software\\Classes\\", ""})
+        for (std::string key : {std::string(kProgId), std::string("CLSID\\") + kClsidText}) {
+            key = hive + key;
+            LONG rc = RegDeleteTreeA(*hive ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT, key.c_str());
+            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) ADD_FAILURE() << "cannot delete " << key << ": " << rc;
+        }
 }
 
 std::string ExpectedServerPath() {

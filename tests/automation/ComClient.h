@@ -154,7 +154,7 @@ struct RegValue {
     std::string value;
 };
 RegValue ReadClassesValue(const std::string& key);
-void DeleteServerKeys();  // both key trees of the server
+void DeleteServerKeys();  // both key trees of the server, machine-wide and the user's
 // The path that a user start of this build writes for LocalServer32.
 std::string ExpectedServerPath();
 // Makes the prefix's registration this build's, by one user start if it is not.

@@ -129,7 +129,7 @@ TEST_F(Registry, AClientStartedRunWritesNothing) {
     }
 }
 
-TEST_F(Registry, TheFirstFailedWriteEndsTheRefresh) {
+TEST_F(Registry, TheFirstFailedWriteEndsTheMachineWideRefreshAndTheUserGetsTheEntries) {
     // No key that is not volatile can be made under a volatile one, so the write of
     // CLSID\{...}\ProgID fails; the class key itself already exists.
     HKEY volatileKey = nullptr;
@@ -145,6 +145,14 @@ TEST_F(Registry, TheFirstFailedWriteEndsTheRefresh) {
     EXPECT_TRUE(HasValue(kProgIdKey + "\\CLSID", kClsidText));
     for (const char* sub : {"\\ProgID", "\\InprocHandler32", "\\LocalServer32"})
         EXPECT_TRUE(IsAbsent(kClsidKey + sub));
+    // The same six entries, written again for this user alone.
+    for (const Entry& entry : RegisteredEntries()) {
+        char value[1024] = {};
+        LONG size = sizeof value;
+        const std::string key = "Software\\Classes\\" + entry.key;
+        EXPECT_EQ(RegQueryValueA(HKEY_CURRENT_USER, key.c_str(), value, &size), ERROR_SUCCESS) << key;
+        EXPECT_EQ(std::string(value), entry.value) << key;
+    }
 }
 
 }  // namespace

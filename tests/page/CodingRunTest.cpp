@@ -1,6 +1,7 @@
 // The coding run driven through the real page of the real Travok.exe: the four modes,
 // the checks before a run, zero bytes, and the key restart of File-to-File runs.
 #include <algorithm>
+#include <thread>
 
 #include "PageTest.h"
 
@@ -295,6 +296,47 @@ TEST_F(CodingRun, FileToFileRoundTripsAnyBytesExactly) {
         EXPECT_TRUE(ReadBytes(dir.File("decoded.bin")) == c.bytes);
         EXPECT_TRUE(ReadBytes(dir.File("in.bin")) == c.bytes);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The run reads, codes and writes blocks of whole key chunks on two threads; the key must
+// restart at every 9990 bytes of the file wherever the blocks begin and however short a
+// read is: a file over several blocks, and a pipe that delivers odd-sized pieces.
+TEST_F(CodingRun, FileToFileRestartsTheKeyAcrossBlocksAndShortReads) {
+    constexpr size_t kBlock = 420 * kChunk;
+    const std::string key = "1234567";
+    const std::string bytes = PatternBytes(3 * kBlock + 12345, "abcdefghijklmnopqrstuvwxyz", 11);
+    WriteBytes(dir.File("in.bin"), bytes);
+    SetMode(Mode::FileToFile);
+    Type(IDC_KEY, key);
+    Type(IDC_INPUT_PATH, dir.File("in.bin"));
+    Type(IDC_OUTPUT_PATH, dir.File("out.bin"));
+    EXPECT_TRUE(NoMessage(Action()));
+    EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Shifted(bytes, key, false, kChunk)) << "from a file";
+
+    const std::string pipe = "\\\\.\\pipe\\travok-test-" + std::to_string(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536,
+                                     0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const std::string piped = bytes.substr(0, kBlock + 54321);
+    std::thread feeder([&] {
+        ConnectNamedPipe(server, nullptr);
+        for (size_t at = 0; at < piped.size(); at += 7777) {
+            DWORD written = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(7777, piped.size() - at));
+            if (!WriteFile(server, piped.data() + at, piece, &written, nullptr)) break;
+        }
+        // The writer closes its end, as a program writing into a pipe does when done.
+        FlushFileBuffers(server);
+        CloseHandle(server);
+    });
+    Type(IDC_INPUT_PATH, pipe);
+    EXPECT_TRUE(NoMessage(Action()));
+    feeder.join();
+    EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Shifted(piped, key, false, kChunk)) << "from a pipe";
 }
 
 }  // namespace

@@ -119,22 +119,27 @@ TEST_F(FileErrors, AFileHeldByAnotherProcessIsAnUnknownError) {
 }
 
 // A write that stores fewer bytes than asked is a full disk, even when the platform
-// reports success: the report names the file's full path.
-TEST_F(FileErrors, AFullDiskIsReportedWithTheFullPath) {
+// reports success: the report names the file's full path. The output that was there
+// stays byte for byte, and no temporary file is left; a new output is not made at all.
+TEST_F(FileErrors, AFullDiskIsReportedWithTheFullPathAndLeavesTheOutputAsItWas) {
     SmallDisk disk(dir.File("full"));
     if (!disk.Ok()) GTEST_SKIP() << "mounting a small tmpfs needs root: " << disk.Error();
     const std::string big = PatternBytes(100000, "abcdefghijklmnopqrstuvwxyz0123456789 ");
     WriteBytes(dir.File("big.txt"), big);
     for (Mode mode : {Mode::TextToFile, Mode::FileToFile}) {
-        SCOPED_TRACE(ModeName(mode));
-        Prepare(mode, "big.txt", "full\\.\\out.bin");
-        if (mode == Mode::TextToFile) Type(IDC_INPUT, big);
-        EXPECT_TRUE(OneReport(Action(), dir.File("full\\out.bin"), kUnknownError));
-        EXPECT_EQ(Text(IDC_RESULT), "untouched");
-        EXPECT_TRUE(ReadBytes(dir.File("big.txt")) == big);
-        // What fitted stays: the run is reported, not undone.
-        EXPECT_LT(ReadBytes(dir.File("full\\out.bin")).size(), big.size());
-        DeleteFileA(dir.File("full\\out.bin").c_str());
+        for (bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(ModeName(mode)) + (existed ? ", over an existing output" : ", a new output"));
+            if (existed) WriteBytes(dir.File("full\\out.bin"), "the old content");
+            Prepare(mode, "big.txt", "full\\.\\out.bin");
+            if (mode == Mode::TextToFile) Type(IDC_INPUT, big);
+            EXPECT_TRUE(OneReport(Action(), dir.File("full\\out.bin"), kUnknownError));
+            EXPECT_EQ(Text(IDC_RESULT), "untouched");
+            EXPECT_TRUE(ReadBytes(dir.File("big.txt")) == big);
+            EXPECT_EQ(FileNames(dir.FileW(L"full\\")),
+                      existed ? std::vector<std::wstring>{L"out.bin"} : std::vector<std::wstring>{});
+            if (existed) EXPECT_EQ(ReadBytes(dir.File("full\\out.bin")), "the old content");
+            DeleteFileA(dir.File("full\\out.bin").c_str());
+        }
     }
 }
 

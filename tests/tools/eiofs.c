@@ -5,7 +5,11 @@
  *   denied.bin   every open fails with EACCES, which even root meets
  *   grows.bin    says 5000 bytes, yet reads go on to 30000: it grew after it was measured
  *   shrinks.bin  says 30000 bytes, yet reads end at 12000: it shrank after it was measured
+ *   gate.bin     32 MiB; a read past its first 8 MiB waits until the file DIR.open exists,
+ *                so a test holds a long run half-way and lets it go when it likes
+ *   breaks.bin   32 MiB; a read past its first 8 MiB fails with EIO
  * Byte i of every readable file is 'a' + (7 * i + i / 97) % 26. Built for Linux. */
+#include <stdlib.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/fuse.h>
@@ -16,10 +20,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+enum { MIB = 1 << 20, HALFWAY = 8 * MIB };
 static const struct { const char *name; unsigned long size, readable; } files[] = {
-    {"broken.bin", 20000, 0}, {"denied.bin", 0, 0}, {"grows.bin", 5000, 30000}, {"shrinks.bin", 30000, 12000}};
+    {"broken.bin", 20000, 0},     {"denied.bin", 0, 0},           {"grows.bin", 5000, 30000},
+    {"shrinks.bin", 30000, 12000}, {"gate.bin", 32 * MIB, 32 * MIB}, {"breaks.bin", 32 * MIB, 32 * MIB}};
 enum { NFILES = sizeof files / sizeof files[0], ROOT = 1 };
 static int fd;
+static char gate[4200];  /* the file whose existence opens gate.bin past its first 8 MiB */
 
 static void reply(unsigned long long unique, int error, const void *data, size_t size) {
     struct fuse_out_header out = {sizeof out + size, -error, unique};
@@ -46,6 +53,7 @@ int main(int argc, char **argv) {
     if ((fd = open("/dev/fuse", O_RDWR | O_CLOEXEC)) < 0) { perror("/dev/fuse"); return 1; }
     snprintf(options, sizeof options, "fd=%d,rootmode=40000,user_id=%u,group_id=%u,allow_other,max_read=65536", fd,
              (unsigned)getuid(), (unsigned)getgid());
+    snprintf(gate, sizeof gate, "%s.open", argv[1]);
     if (mount("eiofs", argv[1], "fuse.eiofs", MS_NOSUID | MS_NODEV, options) != 0) { perror("mount"); return 1; }
     if (daemon(0, 0) != 0) { perror("daemon"); umount2(argv[1], MNT_DETACH); return 1; }
     for (;;) {
@@ -97,7 +105,17 @@ int main(int argc, char **argv) {
             const struct fuse_read_in *r = arg;
             unsigned long end = files[node - 2].readable, count = 0;
             char data[65536];
-            if (end == 0) { reply(h->unique, EIO, NULL, 0); break; }
+            const char *name = files[node - 2].name;
+            if (end == 0 || (strcmp(name, "breaks.bin") == 0 && r->offset >= HALFWAY)) {
+                reply(h->unique, EIO, NULL, 0);
+                break;
+            }
+            /* Every other request waits with this one; a gate nobody opens gives way after
+             * two minutes, so a failed test cannot hang its reader for ever. */
+            for (int waited = 0; strcmp(name, "gate.bin") == 0 && r->offset >= HALFWAY && access(gate, F_OK) != 0 &&
+                                 waited < 60000;
+                 waited++)
+                usleep(2000);
             for (unsigned long i = r->offset; i < end && count < r->size && count < sizeof data; i++)
                 data[count++] = (char)('a' + (7 * i + i / 97) % 26);
             reply(h->unique, 0, data, count);

@@ -1,0 +1,66 @@
+// A client-started instance answers automation calls while its window runs a long file
+// run, and still ends when its object is released afterwards. The run is held half-way
+// by eiofs's gated file until the test lets it go.
+#include <gtest/gtest.h>
+
+#include "ComClient.h"
+#include "Driver.h"
+#include "TempFiles.h"
+#include "UnixFaults.h"
+#include "res/resource.h"
+
+#include <commctrl.h>  // after windows.h
+
+using namespace travok::test;
+
+namespace {
+
+using DuringRun = ClientStartedServer;
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindProgressDialog(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && IsWindowVisible(hwnd) && FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr))
+        search->found = hwnd;
+    return search->found == nullptr;
+}
+
+TEST_F(DuringRun, CallsAreAnsweredWhileTheProgressDialogRuns) {
+    TempDir dir;
+    EioMount mount(dir.File("fs"));
+    if (!mount.Ok()) GTEST_SKIP() << "eiofs cannot be mounted: " << mount.Error();
+    HWND sheet = server->Sheet();
+    ASSERT_TRUE(sheet);
+    DWORD_PTR page = 0;
+    SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 10000, &page);
+    auto item = [&](int id) { return GetDlgItem(reinterpret_cast<HWND>(page), id); };
+    SetText(item(IDC_KEY), "5");
+    SetText(item(IDC_INPUT_PATH), dir.File("fs\\gate.bin"));
+    SetText(item(IDC_OUTPUT_PATH), dir.File("out.bin"));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(item(IDC_FROM_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
+    SendMessageTimeoutA(item(IDC_TO_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
+    PostMessageA(item(IDC_ACTION), BM_CLICK, 0, 0);
+
+    DialogSearch search{server->Pid(), nullptr};
+    EXPECT_TRUE(WaitFor([&] {
+        EnumWindows(FindProgressDialog, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    })) << "no progress dialog";
+    // The run waits at the gate meanwhile: every call is answered during it.
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(Code(object.Get(), 1, L"abc", L"12"), L"bdd");
+    EXPECT_TRUE(search.found && IsWindow(search.found)) << "the run ended before the calls";
+
+    WriteBytes(dir.File("fs.open"), "");
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(search.found); }, 30000)) << "the run did not end";
+    EXPECT_EQ(ReadBytes(dir.File("out.bin")).size(), 32u << 20);
+    // Releasing the object now ends the instance (TearDown), its window enabled again.
+}
+
+}  // namespace

@@ -1,0 +1,389 @@
+#!/usr/bin/env python3
+"""The built installer, portable zip and uninstaller, as a Windows user meets them.
+
+  installer_test.py WINE_RUN SETUP ZIP STAGE VERSION WORK_DIR CLIENT_VBS
+
+In a fresh Wine prefix under WORK_DIR, on an Xvfb display of its own: a silent install
+per machine into a folder with a space in its name; its files, shortcut, automation
+keys and Apps entry; a VBScript client against the installed server with nothing
+started before it; Travok's own refresh rewriting what the installer wrote; an upgrade
+in place; a silent uninstall that takes away all the install added, and only that.
+Then the same for an install for the current user alone, and a portable copy in a
+folder named in several scripts. Prints a line per check, "FAIL ..." for each failure,
+and "all checks passed" at the end.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import zipfile
+
+PROGID = "Travok.Application"
+CLSID = "{7C3B5A10-4E2F-11D4-8B91-00A0C95E3D27}"
+APPS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Travok"
+OTHER_CLSID = "{0E2B7F30-1C55-4A41-9D0C-6E1F00C0FFEE}"
+MACHINE_DIR = r"C:\Program Files\Travok Test"
+
+failures = []
+
+
+def check(condition, what, detail=""):
+    print(("ok: " if condition else "FAIL ") + what + ("" if condition else f" ({detail})"), flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+# --- the registry of a stopped prefix, read from the files Wine keeps it in ---
+
+def unescape(text):
+    """A string as Wine's .reg files write it, without its quotes."""
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            if n == "x" and text[i + 2:i + 3] == "{":
+                end = text.index("}", i)
+                out.append(chr(int(text[i + 3:end], 16)))
+                i = end + 1
+                continue
+            out.append({"n": "\n", "r": "\r", "t": "\t", "0": "\0"}.get(n, n))
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def quoted(text, start):
+    """The quoted string at text[start] and the index after its closing quote."""
+    i = start + 1
+    while text[i] != '"':
+        i += 2 if text[i] == "\\" else 1
+    return unescape(text[start + 1:i]), i + 1
+
+
+def read_hive(path):
+    """{key in lower case: {value name in lower case ("" for the default): value}}"""
+    keys, current = {}, None
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("["):
+                current = keys.setdefault(unescape(line[1:line.rindex("]")]).lower(), {})
+                continue
+            if current is None or not (line.startswith("@=") or line.startswith('"')):
+                continue
+            if line.startswith("@"):
+                name, rest = "", line[2:]
+            else:
+                name, end = quoted(line, 0)
+                rest = line[end + 1:]  # after the "="
+            if rest.startswith('"'):
+                value = quoted(rest, 0)[0]
+            elif rest.startswith("str(") and '"' in rest:
+                value = quoted(rest, rest.index('"'))[0]
+            elif rest.startswith("dword:"):
+                value = int(rest[6:], 16)
+            else:
+                value = rest
+            current[name.lower()] = value
+    return keys
+
+
+class Prefix:
+    """A throwaway Wine prefix with an Xvfb display of its own."""
+
+    def __init__(self, wine_run, folder):
+        self.wine_run = wine_run
+        self.path = os.path.join(folder, "prefix")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        with os.fdopen(read_end) as display:
+            number = display.readline().strip()
+        self.env = dict(os.environ, TRAVOK_WINEPREFIX=self.path, TRAVOK_DISPLAY=":" + number,
+                        WINEPREFIX=self.path, DISPLAY=":" + number)
+        self.run("--init-prefix")
+
+    def run(self, *args, timeout=120):
+        result = subprocess.run([self.wine_run, *args], env=self.env, capture_output=True, timeout=timeout)
+        return result.returncode, result.stdout.decode("utf-8", "replace").replace("\r", "")
+
+    def start(self, *args):
+        return subprocess.Popen([self.wine_run, *args], env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def wait_idle(self, timeout=60):
+        """Waits until every Windows process of the prefix has ended, the uninstaller's
+        copy of itself included, and Wine has written the registry to its files."""
+        try:
+            subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k"], env=self.env)
+            return False
+
+    def registry(self):
+        self.wait_idle()
+        return (read_hive(os.path.join(self.path, "system.reg")),  # HKEY_LOCAL_MACHINE
+                read_hive(os.path.join(self.path, "user.reg")))    # HKEY_CURRENT_USER
+
+    def import_reg(self, text):
+        """Adds and deletes keys with regedit, as another program's installer would."""
+        path = os.path.join(os.path.dirname(self.path), "seed.reg")
+        with open(path, "w", encoding="utf-16") as f:
+            f.write("Windows Registry Editor Version 5.00\r\n\r\n" + text.replace("\n", "\r\n"))
+        return self.run("regedit", "/S", windows_path(path))[0] == 0
+
+    def run_command_line(self, command_line):
+        """Runs a command line as a Windows shell would, through a batch file: from here
+        wine would quote and escape an argument that holds spaces or quotes."""
+        batch = os.path.join(os.path.dirname(self.path), "command.bat")
+        with open(batch, "w") as f:
+            f.write("@" + command_line + "\r\n@exit %ERRORLEVEL%\r\n")
+        return self.run("cmd", "/c", windows_path(batch))
+
+    def host_path(self, windows):
+        """Where a C:\\ path of the prefix lies on this machine."""
+        return os.path.join(self.path, "drive_c", *windows[3:].split("\\"))
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env)
+        os.killpg(self.xvfb.pid, signal.SIGTERM)
+        self.xvfb.wait()
+        shutil.rmtree(os.path.dirname(self.path), ignore_errors=True)
+
+
+def windows_path(host):
+    return "Z:" + os.path.abspath(host).replace("/", "\\")
+
+
+def server_keys(hive):
+    """The six entries of the automation server in one hive, as {key: default value}."""
+    keys = [rf"Software\Classes\{PROGID}", rf"Software\Classes\{PROGID}\CLSID", rf"Software\Classes\CLSID\{CLSID}",
+            rf"Software\Classes\CLSID\{CLSID}\ProgID", rf"Software\Classes\CLSID\{CLSID}\InprocHandler32",
+            rf"Software\Classes\CLSID\{CLSID}\LocalServer32"]
+    return {key: hive.get(key.lower(), {}).get("") for key in keys}
+
+
+def expected_server_keys(server):
+    return {
+        rf"Software\Classes\{PROGID}": PROGID,
+        rf"Software\Classes\{PROGID}\CLSID": CLSID,
+        rf"Software\Classes\CLSID\{CLSID}": PROGID,
+        rf"Software\Classes\CLSID\{CLSID}\ProgID": PROGID,
+        rf"Software\Classes\CLSID\{CLSID}\InprocHandler32": "ole32.dll",
+        rf"Software\Classes\CLSID\{CLSID}\LocalServer32": server,
+    }
+
+
+def no_server_keys(hive):
+    return not any(key.lower() in hive for key in expected_server_keys(""))
+
+
+def safe_server_path(value, install_dir):
+    """A LocalServer32 value that cannot be misread: the installed Travok.exe's long path
+    in quotes, or a path without spaces of 8.3 names as deep as the install's folder.
+    (That the short form names the installed program the script client shows: nothing
+    else is registered in the prefix.)"""
+    if " " in value:
+        return value == f'"{install_dir}\\Travok.exe"'
+    parts = value.split("\\")
+    return (len(parts) == len(install_dir.split("\\")) + 1 and parts[0].lower() == install_dir[:2].lower()
+            and parts[-1] == "Travok.exe" and all(re.fullmatch(r"[^ .]{1,8}(\.[^ .]{1,3})?", p) for p in parts[1:-1]))
+
+
+def check_install(prefix, stage, version, install_dir, hive_name, shortcut, what):
+    machine, user = prefix.registry()
+    hive, other = (machine, user) if hive_name == "machine" else (user, machine)
+    files = ["Travok.exe", "README.md", "LICENSE"]
+    for name in files:
+        with open(os.path.join(stage, name), "rb") as shipped:
+            path = prefix.host_path(f"{install_dir}\\{name}")
+            check(os.path.isfile(path) and open(path, "rb").read() == shipped.read(), f"{what}: {name} installed")
+    check(os.path.isfile(prefix.host_path(f"{install_dir}\\Uninstall.exe")), f"{what}: the uninstaller installed")
+    link = prefix.host_path(shortcut)
+    check(os.path.isfile(link) and "Travok.exe" in open(link, "rb").read().decode("latin-1").replace("\0", ""),
+          f"{what}: Start-menu shortcut to Travok.exe", link)
+
+    keys = server_keys(hive)
+    server = keys[rf"Software\Classes\CLSID\{CLSID}\LocalServer32"] or ""
+    check(safe_server_path(server, install_dir),
+          f"{what}: LocalServer32 is short or quoted and names the installed program", server)
+    check(keys == expected_server_keys(server), f"{what}: the six keys in the {hive_name} hive", keys)
+    check(no_server_keys(other), f"{what}: no keys in the other hive")
+
+    apps = hive.get(APPS_KEY.lower(), {})
+    check(apps.get("displayname") == "Travok" and apps.get("displayversion") == version
+          and apps.get("publisher") == "the Travok project", f"{what}: Apps entry's name, version, publisher", apps)
+    check(apps.get("displayicon", "").startswith(f'"{install_dir}\\Travok.exe"'), f"{what}: Apps entry's icon")
+    check(isinstance(apps.get("estimatedsize"), int) and apps["estimatedsize"] > 100, f"{what}: Apps entry's size")
+    check(apps.get("uninstallstring") == f'"{install_dir}\\Uninstall.exe"', f"{what}: Apps entry's uninstall command")
+    return hive, keys
+
+
+def run_client(prefix, client, what):
+    rc, out = prefix.run("cscript", "//nologo", windows_path(client))
+    check("Decoded: Hello, Travok!" in out, f"{what}: a VBScript client codes through the server it registered", out)
+
+
+def user_start_refresh(prefix, program, post_command, what):
+    """Starts the installed Travok.exe as a user does, which refreshes its registration,
+    and closes it again through its system menu."""
+    running = prefix.start(program)
+    deadline = time.monotonic() + 60
+    posted = False
+    while not posted and time.monotonic() < deadline and running.poll() is None:
+        posted = prefix.run(post_command, "Travok", "0xF060")[1].strip() == "POSTED"
+    try:
+        running.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        running.kill()
+    check(posted, f"{what}: Travok started and closed by its system menu")
+
+
+def check_removed(prefix, install_dir, shortcut, what):
+    machine, user = prefix.registry()
+    check(not os.path.exists(prefix.host_path(install_dir)), f"{what}: the install folder is gone")
+    check(not os.path.exists(prefix.host_path(shortcut)), f"{what}: the shortcut is gone")
+    check(APPS_KEY.lower() not in machine and APPS_KEY.lower() not in user, f"{what}: the Apps entry is gone")
+    return machine, user
+
+
+def uninstall(prefix, hive, what):
+    quiet = hive.get(APPS_KEY.lower(), {}).get("quietuninstallstring", "")
+    check(quiet.endswith(" /S"), f"{what}: Apps entry's quiet uninstall command", quiet)
+    prefix.run_command_line(quiet)
+    check(prefix.wait_idle(), f"{what}: the uninstaller finished")
+
+
+def machine_install(prefix, args):
+    what = "per machine"
+    shortcut = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Travok.lnk"
+    # The installer takes /D= only unquoted, as the last argument.
+    rc, _ = prefix.run_command_line(f"{windows_path(args.setup)} /S /D={MACHINE_DIR}")
+    check(rc == 0, f"{what}: silent install exits 0", rc)
+    _, installed = check_install(prefix, args.stage, args.version, MACHINE_DIR, "machine", shortcut, what)
+
+    run_client(prefix, args.client, what)
+
+    # Travok's own refresh writes what the installer wrote, key for key.
+    prefix.import_reg(f"[-HKEY_LOCAL_MACHINE\\Software\\Classes\\{PROGID}]\n\n"
+                      f"[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{CLSID}]\n")
+    check(no_server_keys(prefix.registry()[0]), f"{what}: the installer's keys deleted before the refresh")
+    user_start_refresh(prefix, MACHINE_DIR + r"\Travok.exe", args.post_command, what)
+    check(server_keys(prefix.registry()[0]) == installed, f"{what}: the program's refresh writes the installer's keys")
+
+    # An older version in the same place: the upgrade finds it and replaces it there.
+    old_exe = prefix.host_path(MACHINE_DIR + r"\Travok.exe")
+    with open(old_exe, "wb") as f:
+        f.write(b"MZ an older Travok")
+    prefix.import_reg(f'[HKEY_LOCAL_MACHINE\\{APPS_KEY}]\n"DisplayVersion"="0.9"\n')
+    check(prefix.registry()[0][APPS_KEY.lower()].get("displayversion") == "0.9", f"{what}: an older version's entry")
+    rc, _ = prefix.run(windows_path(args.setup), "/S")
+    check(rc == 0, f"{what}: silent upgrade exits 0", rc)
+    hive, _ = check_install(prefix, args.stage, args.version, MACHINE_DIR, "machine", shortcut, f"{what}, upgraded")
+    check(not os.path.exists(prefix.host_path(r"C:\Program Files\Travok")), f"{what}: upgraded in place")
+
+    # Keys that the refresh of a standard user wrote, for this install, with the quoted
+    # long path; and another program's keys, which must stay.
+    prefix.import_reg(
+        f"[HKEY_CURRENT_USER\\Software\\Classes\\{PROGID}\\CLSID]\n@=\"{CLSID}\"\n\n"
+        f"[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{CLSID}\\LocalServer32]\n"
+        f"@=\"\\\"{MACHINE_DIR.replace(chr(92), chr(92) * 2)}\\\\Travok.exe\\\"\"\n\n"
+        f"[HKEY_LOCAL_MACHINE\\Software\\Classes\\Other.Application\\CLSID]\n@=\"{OTHER_CLSID}\"\n\n"
+        f"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{OTHER_CLSID}\\LocalServer32]\n@=\"C:\\\\Other\\\\other.exe\"\n")
+    check(prefix.registry()[1].get(rf"Software\Classes\CLSID\{CLSID}\LocalServer32".lower(), {}).get("")
+          == f'"{MACHINE_DIR}\\Travok.exe"', f"{what}: a user's own registration of this install added")
+
+    uninstall(prefix, hive, what)
+    machine, user = check_removed(prefix, MACHINE_DIR, shortcut, what)
+    check(no_server_keys(machine), f"{what}: the machine's automation keys are gone")
+    check(no_server_keys(user), f"{what}: the user's automation keys of this install are gone")
+    check(r"software\classes\other.application\clsid" in machine
+          and rf"software\classes\clsid\{OTHER_CLSID}\localserver32".lower() in machine,
+          f"{what}: another program's keys stay")
+
+
+def user_install(prefix, args):
+    what = "per user"
+    rc, _ = prefix.run(windows_path(args.setup), "/S", "/CurrentUser")
+    check(rc == 0, f"{what}: silent install exits 0", rc)
+    profile = prefix.run("cmd", "/c", "echo %LOCALAPPDATA%")[1].strip()
+    install_dir = profile + r"\Programs\Travok"
+    roaming = prefix.run("cmd", "/c", "echo %APPDATA%")[1].strip()
+    shortcut = roaming + r"\Microsoft\Windows\Start Menu\Programs\Travok.lnk"
+    hive, _ = check_install(prefix, args.stage, args.version, install_dir, "user", shortcut, what)
+    # No script client here: Wine's COM reads only the machine's classes, where Windows
+    # merges the user's own into HKEY_CLASSES_ROOT.
+
+    # Another copy of Travok, registered machine-wide from elsewhere: not this install's.
+    elsewhere = "C:\\\\Other Copy\\\\Travok.exe"
+    prefix.import_reg(f"[HKEY_LOCAL_MACHINE\\Software\\Classes\\{PROGID}\\CLSID]\n@=\"{CLSID}\"\n\n"
+                      f"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{CLSID}\\LocalServer32]\n"
+                      f"@=\"\\\"{elsewhere}\\\"\"\n")
+    uninstall(prefix, hive, what)
+    machine, user = check_removed(prefix, install_dir, shortcut, what)
+    check(no_server_keys(user), f"{what}: the user's automation keys are gone")
+    check(machine.get(rf"software\classes\clsid\{CLSID}\localserver32".lower(), {}).get("")
+          == '"C:\\Other Copy\\Travok.exe"', f"{what}: another copy's registration stays")
+
+
+def portable_copy(prefix, args):
+    """The zip unpacked into a folder whose name has spaces and letters outside the ANSI
+    code page: its first start registers it so that a script client finds it."""
+    what = "portable"
+    folder = "C:\\Portable \u0141\u00f3d\u017a \u041a\u0438\u0440\u0438\u043b\u043b\u0438\u0446\u0430"
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(prefix.host_path(folder))
+    user_start_refresh(prefix, folder + "\\Travok.exe", args.post_command, what)
+    server = server_keys(prefix.registry()[0])[rf"Software\Classes\CLSID\{CLSID}\LocalServer32"] or ""
+    check("?" not in server and safe_server_path(server, folder),
+          f"{what}: its start registers it, short or quoted", server)
+    run_client(prefix, args.client, what)
+
+
+def portable_zip(args):
+    with zipfile.ZipFile(args.zip) as z:
+        names = sorted(z.namelist())
+        check(names == ["LICENSE", "README.md", "Travok.exe"], "portable zip: the program, README and licence", names)
+        for name in names:
+            with open(os.path.join(args.stage, name), "rb") as f:
+                check(z.read(name) == f.read(), f"portable zip: {name} as built")
+
+
+class Args:
+    def __init__(self, argv):
+        (self.wine_run, self.setup, self.zip, self.stage, self.version, self.work, self.client,
+         self.post_command) = argv
+
+
+def main():
+    args = Args(sys.argv[1:])
+    check(os.path.basename(args.setup) == f"Travok-{args.version}-setup.exe", "installer named by the version")
+    portable_zip(args)
+    prefix = Prefix(args.wine_run, args.work)
+    try:
+        machine_install(prefix, args)
+        user_install(prefix, args)
+        portable_copy(prefix, args)
+    finally:
+        prefix.close()
+    if failures:
+        print(f"{len(failures)} checks failed")
+        return 1
+    print("all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

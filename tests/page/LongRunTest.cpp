@@ -1,0 +1,161 @@
+// Long File-to-File runs through the real page: the progress dialog, Cancel, and outputs
+// that are replaced only when whole. A run is made long without timing: eiofs's gate.bin
+// holds every read past its first 8 MiB until the test opens the gate.
+#include <atomic>
+#include <thread>
+
+#include "PageTest.h"
+
+#include <commctrl.h>  // after windows.h, which PageTest.h brings
+
+using namespace travok::test;
+
+namespace {
+
+constexpr size_t kMiB = 1 << 20;
+constexpr size_t kGateSize = 32 * kMiB;
+
+class LongRun : public PageTest {
+protected:
+    const std::string key = "9182736450";
+    std::unique_ptr<EioMount> mount;
+
+    void SetUp() override {
+        mount = std::make_unique<EioMount>(dir.File("fs"));
+        if (!mount->Ok()) GTEST_SKIP() << "eiofs cannot be mounted: " << mount->Error();
+        Type(IDC_KEY, key);
+        SetMode(Mode::FileToFile);
+    }
+    void TearDown() override {
+        OpenGate();  // a failed test must not leave a reader waiting
+        mount.reset();
+    }
+
+    void OpenGate() const { WriteBytes(dir.File("fs.open"), ""); }
+
+    // The progress dialog, once shown; nullptr, with a test failure, if none comes.
+    HWND WaitProgress() const {
+        HWND found = nullptr;
+        WaitFor([&] {
+            for (HWND popup : app.Popups())
+                if (FindWindowExA(popup, nullptr, PROGRESS_CLASSA, nullptr)) found = popup;
+            return found != nullptr;
+        });
+        if (!found) ADD_FAILURE() << "no progress dialog";
+        return found;
+    }
+    static int BarPosition(HWND dialog) {
+        DWORD_PTR position = 0;
+        SendMessageTimeoutA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0, SMTO_NORMAL, 10000, &position);
+        return static_cast<int>(position);
+    }
+
+    // Starts a run of gate.bin into output and waits until it is held at the gate with its
+    // first block written (the second block reaches past the gate): the dialog is up and
+    // its bar an eighth along.
+    HWND StartHeldRun(const std::string& output) const {
+        Type(IDC_INPUT_PATH, dir.File("fs\\gate.bin"));
+        Type(IDC_OUTPUT_PATH, output);
+        app.Click(Item(IDC_ACTION));
+        HWND dialog = WaitProgress();
+        if (dialog) EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= 125; })) << BarPosition(dialog);
+        return dialog;
+    }
+
+    std::string Coded(const std::string& bytes) const { return Shifted(bytes, key, false, kChunk); }
+};
+
+TEST_F(LongRun, ShowsItsProgressAndWritesTheOutputOnlyWhenWhole) {
+    for (bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "over an existing output" : "a new output");
+        const std::string output = dir.File("out.bin");
+        if (existed) WriteBytes(output, "the old content");
+        HWND dialog = StartHeldRun(output);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(GetText(GetDlgItem(dialog, IDC_PROGRESS_FILE)), "Coding gate.bin");
+        EXPECT_EQ(GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).substr(0, 3), "4.0");
+        EXPECT_NE(GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).find("of 32.0 MB"), std::string::npos);
+        EXPECT_NE(GetText(GetDlgItem(dialog, IDC_PROGRESS_SPEED)), "");
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.Sheet());
+        EXPECT_FALSE(IsWindowEnabled(app.Sheet())) << "the progress dialog is not modal";
+        // Half-way, the output is as it was: the run writes beside it.
+        if (existed) {
+            EXPECT_EQ(ReadBytes(output), "the old content");
+        } else {
+            EXPECT_FALSE(FileExists(output));
+        }
+
+        OpenGate();
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "the dialog did not close at the end";
+        app.Sync();
+        EXPECT_FALSE(app.FindBox().has_value());
+        EXPECT_TRUE(ReadBytes(output) == Coded(EioFsBytes(kGateSize))) << "the output differs from the definition";
+        EXPECT_EQ(Files(), (std::vector<std::string>{"fs", "fs.open", "out.bin"})) << "a temporary file was left";
+        DeleteFileA(dir.File("fs.open").c_str());
+    }
+}
+
+// Cancel stops the run: no message, the input untouched, an output that was there byte
+// for byte as before, and one that was not, still not there.
+TEST_F(LongRun, CancelLeavesEveryFileAsItWas) {
+    for (bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "over an existing output" : "a new output");
+        const std::string output = dir.File("out.bin");
+        if (existed) WriteBytes(output, "the old content");
+        HWND dialog = StartHeldRun(output);
+        ASSERT_TRUE(dialog);
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        // The reader waits at the gate: opening it lets the run see the Cancel.
+        EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); }));
+        OpenGate();
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "the dialog did not close after Cancel";
+        app.Sync();
+        EXPECT_FALSE(app.FindBox().has_value()) << "a message after Cancel";
+        if (existed) {
+            EXPECT_EQ(ReadBytes(output), "the old content");
+            EXPECT_EQ(Files(), (std::vector<std::string>{"fs", "fs.open", "out.bin"}));
+        } else {
+            EXPECT_EQ(Files(), (std::vector<std::string>{"fs", "fs.open"}));
+        }
+        DeleteFileA(output.c_str());
+        DeleteFileA(dir.File("fs.open").c_str());
+    }
+    // The page goes on: the next run codes the whole file.
+    OpenGate();
+    Type(IDC_INPUT_PATH, dir.File("fs\\gate.bin"));
+    EXPECT_TRUE(NoMessage(Action()));
+    EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Coded(EioFsBytes(kGateSize)));
+}
+
+// A read that fails half-way is reported as a failed read, and the output is as it was.
+TEST_F(LongRun, AReadErrorHalfWayLeavesTheOutputAsItWas) {
+    WriteBytes(dir.File("out.bin"), "the old content");
+    Type(IDC_INPUT_PATH, dir.File("fs\\breaks.bin"));
+    Type(IDC_OUTPUT_PATH, dir.File("out.bin"));
+    EXPECT_TRUE(OneReport(Action(), "", kUnknownError));
+    EXPECT_EQ(ReadBytes(dir.File("out.bin")), "the old content");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"fs", "out.bin"}));
+}
+
+// A run of a few megabytes on a disk ends well within half a second: it looks as it
+// always did, with no dialog flashing up.
+TEST_F(LongRun, AShortRunShowsNoDialog) {
+    WriteBytes(dir.File("in.bin"), PatternBytes(8 * kMiB, "0123456789abcdef", 7));
+    Type(IDC_INPUT_PATH, dir.File("in.bin"));
+    Type(IDC_OUTPUT_PATH, dir.File("out.bin"));
+    std::atomic<bool> done{false}, seen{false};
+    std::thread watcher([&] {
+        while (!done) {
+            for (HWND popup : app.Popups())
+                if (FindWindowExA(popup, nullptr, PROGRESS_CLASSA, nullptr)) seen = true;
+            Sleep(2);
+        }
+    });
+    EXPECT_TRUE(NoMessage(Action()));
+    done = true;
+    watcher.join();
+    EXPECT_FALSE(seen) << "a progress dialog showed for a short run";
+    EXPECT_EQ(ReadBytes(dir.File("out.bin")).size(), 8 * kMiB);
+}
+
+}  // namespace
