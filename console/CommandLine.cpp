@@ -1,6 +1,8 @@
 // Parsing travokc's arguments into a request, or into the usage error they make.
 #include "CommandLine.h"
 
+#include <vector>
+
 #include "ConsoleResource.h"
 #include "framework/Path.h"
 #include "res/resource.h"
