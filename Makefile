@@ -35,6 +35,7 @@ stress: build
 bench: build
 	$(BUILD)/wine-run $(BUILD)/bin/coder_bench.exe
 	$(BUILD)/wine-run $(BUILD)/bin/run_bench.exe
+	$(BUILD)/wine-run $(BUILD)/bin/console_bench.exe
 	$(BUILD)/wine-run --shutdown
 
 clean:

@@ -80,6 +80,12 @@ void CodeFileBlock(const KeyCoder& coder, std::uint8_t* data, std::size_t n, std
     }
 }
 
+void CodeTextBlock(const KeyCoder& coder, std::uint8_t* data, std::size_t n, std::uint64_t textOffset) {
+    if (n == 0) return;
+    if (coder.KeyLength() == 0) throw EmptyKeyError();
+    coder.Code(data, data, n, static_cast<std::size_t>(textOffset % coder.KeyLength()));
+}
+
 std::vector<std::uint8_t> CodeText(Direction direction, std::string_view text, std::string_view key) {
     std::vector<std::uint8_t> out(text.size());
     KeyCoder(direction, key).Code(reinterpret_cast<const std::uint8_t*>(text.data()), out.data(), text.size());

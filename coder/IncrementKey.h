@@ -45,6 +45,10 @@ constexpr std::size_t kFileChunk = 9990;
 // the key restarts wherever the file offset is a multiple of kFileChunk.
 void CodeFileBlock(const KeyCoder& coder, std::uint8_t* data, std::size_t n, std::uint64_t fileOffset);
 
+// Codes n bytes of a text in place; textOffset is the offset of data[0] in the text, over
+// which the key walks on without ever restarting. Offsets past 4 GiB work in a 32-bit build.
+void CodeTextBlock(const KeyCoder& coder, std::uint8_t* data, std::size_t n, std::uint64_t textOffset);
+
 // One continuous walk of the key over a whole text, starting at its first digit.
 std::vector<std::uint8_t> CodeText(Direction direction, std::string_view text, std::string_view key);
 

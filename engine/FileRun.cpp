@@ -57,7 +57,7 @@ private:
 
 }  // namespace
 
-bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress) {
+bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress, KeyWalk walk) {
     // Three blocks: one being read, one being written, one ready in between.
     constexpr int kBlocks = 3;
     std::vector<std::uint8_t> memory(kBlocks * kRunBlock);
@@ -100,7 +100,10 @@ bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& p
             readError = std::current_exception();
             break;
         }
-        CodeFileBlock(coder, data, got, offset);
+        if (walk == KeyWalk::Continuous)
+            CodeTextBlock(coder, data, got, offset);
+        else
+            CodeFileBlock(coder, data, got, offset);
         offset += got;
         filled.Push({data, got});
         if (got == 0) {

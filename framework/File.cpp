@@ -110,6 +110,12 @@ void CFile::Open(const std::wstring& path, UINT flags) {
     if (m_strFilePath.empty()) m_strFilePath = path;
 }
 
+void CFile::Attach(HANDLE handle, std::wstring name) {
+    if (IsOpen()) Close();
+    m_hFile = handle;
+    m_strFilePath = std::move(name);
+}
+
 UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0) return 0;
     DWORD read = 0;

@@ -69,7 +69,12 @@ public:
     // not exist is a bad path, under Wine as on Windows. Paths of any length work.
     void Open(const std::wstring& path, UINT flags);
 
-    // Reads up to count bytes; returns how many were read, 0 at the end of the file.
+    // Takes over handle, open already (a duplicate of a standard handle, say): the file
+    // closes it, and write failures name it name.
+    void Attach(HANDLE handle, std::wstring name);
+
+    // Reads up to count bytes; returns how many were read, 0 at the end of the file (for a
+    // pipe: once its writer has closed it).
     UINT Read(void* buffer, UINT count);
 
     // Writes all count bytes. A write that stores fewer bytes without an error means the

@@ -5,6 +5,7 @@
 
 #include "Cheie.h"
 #include "Messages.h"
+#include "engine/KeyFile.h"
 #include "framework/FileDialog.h"
 #include "framework/String.h"
 #include "res/resource.h"
@@ -14,18 +15,8 @@ namespace {
 constexpr const wchar_t kAnyFile[] = L"*.*";
 constexpr const wchar_t kKeyFile[] = L"*.key";
 
-// Reads the key from file: its bytes up to the first zero byte or the end. Returns
-// false, having read only a block past the limit, when the key is longer than limit.
-bool ReadKey(CFile& file, std::string& key, size_t limit) {
-    char block[4096];
-    while (UINT got = file.Read(block, sizeof block)) {
-        const char* end = std::find(block, block + got, '\0');
-        key.append(block, static_cast<size_t>(end - block));
-        if (key.size() > limit) return false;
-        if (end != block + got) break;
-    }
-    return true;
-}
+// A key file holds as much as the key box, and no more.
+static_assert(CCheie::kTextBoxLimit == travok::kMaxKeyLength);
 
 }  // namespace
 
@@ -58,18 +49,14 @@ void CCheie::LoadKeyFile(const std::wstring& path) {
     try {
         CFile file;
         file.Open(path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        fits = ReadKey(file, key, kTextBoxLimit);
+        fits = travok::ReadKey(file, key, kTextBoxLimit);
         read = fits;
         file.Close();
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
     }
     if (!fits) {
-        // Cutting the key to fit would decode with a different key than the file holds.
-        std::wstring text = LoadResStringW(IDS_KEY_TOO_LONG);
-        const size_t at = text.find(L"%u");
-        if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(kTextBoxLimit));
-        ShowTravokBox(*this, text, MB_ICONHAND);
+        ShowTravokBox(*this, travok::KeyTooLongText(kTextBoxLimit), MB_ICONHAND);
     }
     if (!read) return;
     m_key.SetWindowText(key);

@@ -1,0 +1,10 @@
+// The text every front end reports a failed file operation with.
+#pragma once
+
+#include <string>
+
+#include "framework/File.h"
+
+// "Error with '<file>' : <message for the cause>", the file named exactly as it was
+// typed or chosen, the message from the string table.
+std::wstring FileErrorText(const CFileException& e);

@@ -1,0 +1,22 @@
+// Key files as every front end reads them: the key's bytes up to the file's first zero
+// byte, refused when longer than a key may be.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "framework/File.h"
+
+namespace travok {
+
+// The longest key a key file may hold: as much as the page's key box takes.
+constexpr std::size_t kMaxKeyLength = 4u << 20;
+
+// Reads the key from file: its bytes up to the first zero byte or the end. Returns
+// false, having read only a block past the limit, when the key is longer than limit.
+bool ReadKey(CFile& file, std::string& key, std::size_t limit = kMaxKeyLength);
+
+// The message for a key file whose key is longer than limit.
+std::wstring KeyTooLongText(std::size_t limit = kMaxKeyLength);
+
+}  // namespace travok
