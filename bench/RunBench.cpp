@@ -229,27 +229,6 @@ void StartRun(HWND page, const std::string& input, const std::string& output) {
     PostMessageA(item(IDC_ACTION), BM_CLICK, 0, 0);
 }
 
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindProgressDialog(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == search->pid && IsWindowVisible(hwnd) && FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr))
-        search->found = hwnd;
-    return search->found == nullptr;
-}
-
-// The progress dialog of process pid, or nullptr.
-HWND ProgressDialog(DWORD pid) {
-    DialogSearch search{pid, nullptr};
-    EnumWindows(FindProgressDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 double Percentile(std::vector<double> samples, double p) {
     if (samples.empty()) return 0;
     std::sort(samples.begin(), samples.end());
@@ -266,7 +245,7 @@ void CancelLatency() {
     for (int round = 0; round < kRounds; ++round) {
         StartRun(app.Page(), kWinDir + "sparse.bin", kWinDir + "out.bin");
         HWND dialog = nullptr;
-        WaitFor([&] { return (dialog = ProgressDialog(app.Pid())) != nullptr; }, 30000, 1);
+        WaitFor([&] { return (dialog = ProgressDialogOf(app.Pid())) != nullptr; }, 30000, 1);
         if (!dialog) {
             std::printf("  P6: no progress dialog\n");
             break;

@@ -9,27 +9,13 @@
 #include "UnixFaults.h"
 #include "res/resource.h"
 
-#include <commctrl.h>  // after windows.h
+#include <commctrl.h>  // after windows.h, for PSM_GETCURRENTPAGEHWND
 
 using namespace travok::test;
 
 namespace {
 
 using DuringRun = ClientStartedServer;
-
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindProgressDialog(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd) && FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr))
-        search->found = hwnd;
-    return search->found == nullptr;
-}
 
 TEST_F(DuringRun, CallsAreAnsweredWhileTheProgressDialogRuns) {
     TempDir dir;
@@ -48,17 +34,14 @@ TEST_F(DuringRun, CallsAreAnsweredWhileTheProgressDialogRuns) {
     SendMessageTimeoutA(item(IDC_TO_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
     PostMessageA(item(IDC_ACTION), BM_CLICK, 0, 0);
 
-    DialogSearch search{server->Pid(), nullptr};
-    EXPECT_TRUE(WaitFor([&] {
-        EnumWindows(FindProgressDialog, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    })) << "no progress dialog";
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (dialog = ProgressDialogOf(server->Pid())) != nullptr; })) << "no progress dialog";
     // The run waits at the gate meanwhile: every call is answered during it.
     for (int i = 0; i < 20; ++i) EXPECT_EQ(Code(object.Get(), 1, L"abc", L"12"), L"bdd");
-    EXPECT_TRUE(search.found && IsWindow(search.found)) << "the run ended before the calls";
+    EXPECT_TRUE(dialog && IsWindow(dialog)) << "the run ended before the calls";
 
     WriteBytes(dir.File("fs.open"), "");
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(search.found); }, 30000)) << "the run did not end";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 30000)) << "the run did not end";
     EXPECT_EQ(ReadBytes(dir.File("out.bin")).size(), 32u << 20);
     // Releasing the object now ends the instance (TearDown), its window enabled again.
 }

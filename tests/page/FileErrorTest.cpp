@@ -137,7 +137,9 @@ TEST_F(FileErrors, AFullDiskIsReportedWithTheFullPathAndLeavesTheOutputAsItWas) 
             EXPECT_TRUE(ReadBytes(dir.File("big.txt")) == big);
             EXPECT_EQ(FileNames(dir.FileW(L"full\\")),
                       existed ? std::vector<std::wstring>{L"out.bin"} : std::vector<std::wstring>{});
-            if (existed) EXPECT_EQ(ReadBytes(dir.File("full\\out.bin")), "the old content");
+            if (existed) {
+                EXPECT_EQ(ReadBytes(dir.File("full\\out.bin")), "the old content");
+            }
             DeleteFileA(dir.File("full\\out.bin").c_str());
         }
     }

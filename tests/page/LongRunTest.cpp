@@ -36,11 +36,7 @@ protected:
     // The progress dialog, once shown; nullptr, with a test failure, if none comes.
     HWND WaitProgress() const {
         HWND found = nullptr;
-        WaitFor([&] {
-            for (HWND popup : app.Popups())
-                if (FindWindowExA(popup, nullptr, PROGRESS_CLASSA, nullptr)) found = popup;
-            return found != nullptr;
-        });
+        WaitFor([&] { return (found = ProgressDialogOf(app.Pid())) != nullptr; });
         if (!found) ADD_FAILURE() << "no progress dialog";
         return found;
     }
@@ -58,7 +54,9 @@ protected:
         Type(IDC_OUTPUT_PATH, output);
         app.Click(Item(IDC_ACTION));
         HWND dialog = WaitProgress();
-        if (dialog) EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= 125; })) << BarPosition(dialog);
+        if (dialog) {
+            EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= 125; })) << BarPosition(dialog);
+        }
         return dialog;
     }
 
@@ -146,8 +144,7 @@ TEST_F(LongRun, AShortRunShowsNoDialog) {
     std::atomic<bool> done{false}, seen{false};
     std::thread watcher([&] {
         while (!done) {
-            for (HWND popup : app.Popups())
-                if (FindWindowExA(popup, nullptr, PROGRESS_CLASSA, nullptr)) seen = true;
+            if (ProgressDialogOf(app.Pid())) seen = true;
             Sleep(2);
         }
     });

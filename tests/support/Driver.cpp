@@ -220,10 +220,18 @@ std::vector<HWND> TravokProcess::Popups() const {
     return popups;
 }
 
+bool IsProgressDialog(HWND hwnd) { return FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr) != nullptr; }
+
+HWND ProgressDialogOf(DWORD pid) {
+    for (HWND hwnd : TopLevelDialogs(pid))
+        if (IsProgressDialog(hwnd)) return hwnd;
+    return nullptr;
+}
+
 std::optional<SeenBox> TravokProcess::FindBox() const {
     for (HWND hwnd : Popups()) {
         // The progress dialog of a long run is no message box: it closes by itself.
-        if (FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr)) continue;
+        if (IsProgressDialog(hwnd)) continue;
         BoxParts parts;
         EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
         return SeenBox{hwnd, GetText(hwnd), parts.text, parts.textW, IconName(parts.icon)};

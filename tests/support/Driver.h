@@ -24,6 +24,9 @@ std::wstring GetTextW(HWND hwnd);
 void SetTextW(HWND hwnd, const std::wstring& text);
 bool IsChecked(HWND button);
 
+// The progress dialog of a long run in process pid, once it shows; nullptr when none does.
+HWND ProgressDialogOf(DWORD pid);
+
 struct SeenBox {
     HWND hwnd = nullptr;
     std::string caption;
