@@ -44,7 +44,7 @@ HWND WaitFileDialog(const TravokProcess& app) {
         for (HWND popup : app.Popups())
             if (GetDlgItem(popup, kFileNameField) && IsWindowVisible(GetDlgItem(popup, IDOK))) found = popup;
         return found != nullptr;
-    });
+    }, 30000);  // the first dialog of a process loads the shell, slow on a busy machine
     if (!found) ADD_FAILURE() << "no file dialog appeared";
     return found;
 }
