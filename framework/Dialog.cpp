@@ -7,13 +7,6 @@
 #include "String.h"
 #include "WinApp.h"
 
-HWND AfxGetSafeOwner() {
-    CWinApp* app = AfxGetApp();
-    HWND main = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
-    if (!main || !IsWindow(main)) return nullptr;
-    return GetLastActivePopup(main);
-}
-
 INT_PTR CDialog::DoModal(HWND parent) {
     if (!parent) parent = AfxGetSafeOwner();
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), parent, DialogProc,

@@ -49,7 +49,3 @@ template <class T>
 constexpr CDialog::EventEntry OnClicked(UINT id, void (T::*handler)()) {
     return {id, BN_CLICKED, static_cast<CDialog::Handler>(handler)};
 }
-
-// The owner for a window that names none: the main window's active pop-up, or the
-// main window itself.
-HWND AfxGetSafeOwner();

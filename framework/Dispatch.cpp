@@ -126,7 +126,7 @@ IDispatch* CCmdTarget::GetIDispatch(bool addRef) {
 
 std::string CCmdTarget::GetErrorSource() const {
     CWinApp* app = AfxGetApp();
-    return app ? app->m_pszAppName : std::string();
+    return app ? app->m_appName : std::string();
 }
 
 std::string CCmdTarget::GetErrorDescription(HRESULT scode) const {

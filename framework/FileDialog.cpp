@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "Dialog.h"
+#include "WinApp.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "Dialog.h"
 #include "String.h"
 
 namespace {
@@ -18,6 +17,13 @@ CWinApp::~CWinApp() {
 
 CWinApp* AfxGetApp() { return g_app; }
 
+HWND AfxGetSafeOwner() {
+    CWinApp* app = AfxGetApp();
+    HWND main = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
+    if (!main || !IsWindow(main)) return nullptr;
+    return GetLastActivePopup(main);
+}
+
 int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
@@ -30,8 +36,8 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     size_t nameStart = exe.find_last_of("\\/") + 1;  // 0 when there is no folder
     size_t dot = exe.rfind('.');
     if (dot == std::string::npos || dot < nameStart) dot = exe.size();
-    m_pszAppName = exe.substr(nameStart, dot - nameStart);
-    m_pszHelpFilePath = exe.substr(0, dot) + ".HLP";
+    m_appName = exe.substr(nameStart, dot - nameStart);
+    m_helpFilePath = exe.substr(0, dot) + ".HLP";
 
     InitInstance();  // its result only says that the program ends now
     return 0;
@@ -56,16 +62,16 @@ BOOL CWinApp::FindSwitch(const char* name) {
 
 void CWinApp::OnHelp() {
     // No help file, no help viewer: the viewer would only report a missing file.
-    if (GetFileAttributesA(m_pszHelpFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesA(m_helpFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
-    WinHelpA(owner, m_pszHelpFilePath.c_str(), HELP_FINDER, 0);
+    WinHelpA(owner, m_helpFilePath.c_str(), HELP_FINDER, 0);
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {
     // A box that names no icon gets the exclamation icon.
     if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
     CWinApp* app = AfxGetApp();
-    return MessageBoxA(AfxGetSafeOwner(), text.c_str(), app ? app->m_pszAppName.c_str() : "", type);
+    return MessageBoxA(AfxGetSafeOwner(), text.c_str(), app ? app->m_appName.c_str() : "", type);
 }
 
 int AfxMessageBox(UINT stringId, UINT type) { return AfxMessageBox(LoadResString(stringId), type); }

@@ -30,8 +30,8 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     std::string m_lpCmdLine;       // the arguments after the program's own name
-    std::string m_pszAppName;      // the executable's name without extension
-    std::string m_pszHelpFilePath; // the executable's path with ".HLP"
+    std::string m_appName;       // the executable's name without extension
+    std::string m_helpFilePath;  // the executable's path with ".HLP"
     CWnd* m_pMainWnd = nullptr;
 
     // Application-wide automation state.
@@ -43,6 +43,10 @@ private:
 };
 
 CWinApp* AfxGetApp();
+
+// The owner for a window that names none: the main window's active pop-up, or the
+// main window itself; nullptr when there is no main window.
+HWND AfxGetSafeOwner();
 
 // A message box captioned with the application name, owned by the main window.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK);

@@ -7,7 +7,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     try {
         return app->Run(instance, commandLine);
     } catch (const std::exception& e) {
-        MessageBoxA(nullptr, e.what(), app->m_pszAppName.c_str(), MB_OK | MB_ICONSTOP);
+        MessageBoxA(nullptr, e.what(), app->m_appName.c_str(), MB_OK | MB_ICONSTOP);
         return 1;
     }
 }

@@ -29,8 +29,6 @@ public:
         return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
     void SetFocus() const { ::SetFocus(m_hWnd); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-    BOOL DestroyWindow() const { return ::DestroyWindow(m_hWnd); }
 
     // A message box owned by this window.
     int MessageBox(const std::wstring& text, const std::wstring& caption, UINT type) const;
@@ -41,7 +39,6 @@ public:
     void SetSel(int start, int end) const { SendMessage(EM_SETSEL, static_cast<WPARAM>(start), end); }
     void Copy() const { SendMessage(WM_COPY); }
     void SetLimitText(UINT max) const { SendMessage(EM_SETLIMITTEXT, max); }
-    UINT GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
 };
 
 class CButton : public CWnd {

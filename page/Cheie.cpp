@@ -5,7 +5,6 @@
 
 #include "Messages.h"
 #include "res/resource.h"
-#include "shell/AboutBox.h"
 
 CCheie::CCheie() : CPropertyPage(IDD_CHEIE), m_bCode(1), m_bFromFile(0), m_bToFile(0) {}
 
@@ -71,8 +70,9 @@ BOOL CCheie::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
 }
 
 void CCheie::OnAbout() {
-    CAboutBox about;
-    about.DoModal();
+    // The About box belongs to the sheet, which shows it for its system menu too: the page
+    // asks for it the same way.
+    ::SendMessageW(GetParent(m_hWnd), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
 }
 
 void CCheie::ShowMessage(UINT stringId, UINT icon) const { ShowErrorTravok(*this, stringId, icon); }

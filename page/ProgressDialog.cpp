@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "framework/String.h"
+#include "framework/WinApp.h"
 #include "res/resource.h"
 
 namespace {

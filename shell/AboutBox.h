@@ -9,3 +9,9 @@ class CAboutBox : public CDialog {
 public:
     CAboutBox() : CDialog(IDD_ABOUTBOX) {}
 };
+
+// Shows the About box modally; with no owner, above the main window.
+inline void ShowAboutBox(HWND owner = nullptr) {
+    CAboutBox about;
+    about.DoModal(owner);
+}

@@ -79,7 +79,4 @@ BSTR CTravokDlgAutoProxy::DeCodeWithKey(std::string_view text, std::string_view 
     return Code(travok::DeCodifica, text, key);
 }
 
-void CTravokDlgAutoProxy::About() {
-    CAboutBox about;
-    about.DoModal();
-}
+void CTravokDlgAutoProxy::About() { ShowAboutBox(); }

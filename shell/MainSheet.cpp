@@ -28,8 +28,7 @@ BOOL CMy_PropertySheet::OnInitDialog() {
 void CMy_PropertySheet::OnSysCommand(UINT id, LPARAM lParam) {
     // The platform uses the low four bits of system commands for itself.
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutBox about;
-        about.DoModal();
+        ShowAboutBox();
         return;
     }
     CPropertySheet::OnSysCommand(id, lParam);

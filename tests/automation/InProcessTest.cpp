@@ -40,7 +40,7 @@ const auto* const kOle = testing::AddGlobalTestEnvironment(new OleEnvironment);
 // rule have their state; main window a plain window of this thread.
 class TestApp : public CWinApp {
 public:
-    TestApp() { m_pszAppName = "TestApp"; }
+    TestApp() { m_appName = "TestApp"; }
     ~TestApp() override {
         if (m_window.m_hWnd && IsWindow(m_window.m_hWnd)) DestroyWindow(m_window.m_hWnd);
         DrainQuit();

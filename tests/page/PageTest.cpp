@@ -148,8 +148,15 @@ std::vector<SeenBox> PageTest::Drop(const std::vector<std::wstring>& files, int 
 HeldFile::HeldFile(const std::string& path) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE fromHelper = nullptr, helperOut = nullptr, helperIn = nullptr;
-    if (!CreatePipe(&fromHelper, &helperOut, &inherit, 0) || !CreatePipe(&helperIn, &m_toHelper, &inherit, 0)) {
+    if (!CreatePipe(&fromHelper, &helperOut, &inherit, 0)) {
         ADD_FAILURE() << "cannot create pipes";
+        return;
+    }
+    if (!CreatePipe(&helperIn, &m_toHelper, &inherit, 0)) {
+        ADD_FAILURE() << "cannot create pipes";
+        CloseHandle(fromHelper);
+        CloseHandle(helperOut);
+        m_toHelper = nullptr;
         return;
     }
     SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);

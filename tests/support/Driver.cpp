@@ -27,36 +27,39 @@ std::string ExeDir() {
 
 std::string TravokExePath() { return ExeDir() + "Travok.exe"; }
 
-std::string GetText(HWND hwnd) {
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length);
-    std::string text(length + 1, '\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000,
-                        &got);
-    text.resize(got);
+namespace {
+
+// A message to a window of the program, sent with a timeout. A program that does not
+// answer fails the test; a window that went meanwhile (a box closing) is no failure.
+template <class Char>
+DWORD_PTR SendTimed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    const auto send = sizeof(Char) == 1 ? SendMessageTimeoutA : SendMessageTimeoutW;
+    if (!send(hwnd, message, wParam, lParam, SMTO_NORMAL, 10000, &result) && GetLastError() == ERROR_TIMEOUT)
+        ADD_FAILURE() << "timed out: the program did not answer message 0x" << std::hex << message;
+    return result;
+}
+
+template <class Char>
+std::basic_string<Char> TextOf(HWND hwnd) {
+    const DWORD_PTR length = SendTimed<Char>(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::basic_string<Char> text(length + 1, Char{});
+    const DWORD_PTR got = SendTimed<Char>(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::min<DWORD_PTR>(got, length));
     return text;
 }
+
+}  // namespace
+
+std::string GetText(HWND hwnd) { return TextOf<char>(hwnd); }
+std::wstring GetTextW(HWND hwnd) { return TextOf<wchar_t>(hwnd); }
 
 void SetText(HWND hwnd, const std::string& text) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
-}
-
-std::wstring GetTextW(HWND hwnd) {
-    DWORD_PTR length = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length);
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000,
-                        &got);
-    text.resize(got);
-    return text;
+    SendTimed<char>(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void SetTextW(HWND hwnd, const std::wstring& text) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
+    SendTimed<wchar_t>(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 bool IsChecked(HWND button) {
