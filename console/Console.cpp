@@ -1,8 +1,6 @@
 // Writing text to the console or to redirected standard handles.
 #include "Console.h"
 
-#include "framework/String.h"
-
 namespace travok::console {
 
 bool IsConsole(HANDLE handle) {
@@ -33,17 +31,6 @@ void WriteLine(DWORD stdHandle, std::wstring_view text) {
             written == 0)
             return;
     }
-}
-
-std::wstring Filled(UINT id, std::initializer_list<std::wstring> values) {
-    std::wstring text = LoadResStringW(id);
-    int number = 0;
-    for (const std::wstring& value : values) {
-        const std::wstring mark = L"%" + std::to_wstring(++number);
-        const size_t at = text.find(mark);
-        if (at != std::wstring::npos) text.replace(at, mark.size(), value);
-    }
-    return text;
 }
 
 }  // namespace travok::console

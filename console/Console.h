@@ -1,7 +1,6 @@
-// Text for the user on the standard handles, and strings of the string table filled in.
+// Text for the user on the standard handles.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -17,8 +16,5 @@ bool IsConsole(HANDLE handle);
 // that any file name a message holds arrives whole. Failures are ignored: there is
 // nowhere left to report them.
 void WriteLine(DWORD stdHandle, std::wstring_view text);
-
-// String id of the string table with %1, %2... replaced by values, in order.
-std::wstring Filled(UINT id, std::initializer_list<std::wstring> values);
 
 }  // namespace travok::console

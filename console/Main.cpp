@@ -24,7 +24,7 @@ int wmain(int argc, wchar_t** argv) {
             WriteLine(STD_OUTPUT_HANDLE, LoadResStringW(IDS_CONSOLE_USAGE) + L"\n\n" + LoadResStringW(IDS_CONSOLE_HELP));
             return kDone;
         case Request::Action::Version:
-            WriteLine(STD_OUTPUT_HANDLE, Filled(IDS_CONSOLE_VERSION, {TRAVOK_VERSION}));
+            WriteLine(STD_OUTPUT_HANDLE, LoadResStringW(IDS_CONSOLE_VERSION, {TRAVOK_VERSION}));
             return kDone;
         case Request::Action::Code:
             return CodeStreams(*request);

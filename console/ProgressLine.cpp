@@ -6,6 +6,7 @@
 
 #include "Console.h"
 #include "ConsoleResource.h"
+#include "framework/String.h"
 
 namespace travok::console {
 
@@ -17,7 +18,7 @@ constexpr DWORD kQuietMs = 1000;  // a run shorter than this shows no line
 std::wstring Bytes(std::uint64_t count) {
     wchar_t number[32] = {};
     std::swprintf(number, 32, L"%.1f", static_cast<double>(count) / (1u << 20));
-    return Filled(IDS_CONSOLE_MEGABYTES, {number});
+    return LoadResStringW(IDS_CONSOLE_MEGABYTES, {number});
 }
 
 // 0:07, 12:34, 1:02:03.
@@ -42,9 +43,9 @@ void ProgressLine::Update() {
     const std::uint64_t speed = done * 1000 / elapsedMs;
     if (total && done <= total) {
         const std::wstring left = speed ? Clock((total - done) / speed) : L"?";
-        Show(Filled(IDS_CONSOLE_PROGRESS, {std::to_wstring(done * 100 / total), Bytes(speed), left}));
+        Show(LoadResStringW(IDS_CONSOLE_PROGRESS, {std::to_wstring(done * 100 / total), Bytes(speed), left}));
     } else {
-        Show(Filled(IDS_CONSOLE_SO_FAR, {Bytes(done), Bytes(speed)}));
+        Show(LoadResStringW(IDS_CONSOLE_SO_FAR, {Bytes(done), Bytes(speed)}));
     }
 }
 

@@ -53,8 +53,7 @@ int LoadKey(const Request& request, std::string& key) {
     if (key.empty()) return ReportUsageError({IDS_NO_KEY, {}});
     // As on the page: what is not a digit shifts bytes too, and may be a line break the
     // user cannot see in the key file.
-    if (std::any_of(key.begin(), key.end(), [](char c) { return c < '0' || c > '9'; }))
-        Message(LoadResStringW(IDS_KEY_NOT_DIGITS));
+    if (HoldsOtherThanDigits(key)) Message(LoadResStringW(IDS_KEY_NOT_DIGITS));
     return kDone;
 }
 
@@ -112,7 +111,7 @@ private:
 }  // namespace
 
 int ReportUsageError(const UsageError& error) {
-    Message(Filled(error.message, {error.detail}));
+    Message(LoadResStringW(error.message, {error.detail}));
     Message(LoadResStringW(IDS_CONSOLE_USAGE));
     return kUsageError;
 }

@@ -21,10 +21,11 @@ bool ReadKey(CFile& file, std::string& key, std::size_t limit) {
 
 std::wstring KeyTooLongText(std::size_t limit) {
     // Cutting the key to fit would decode with a different key than the file holds.
-    std::wstring text = LoadResStringW(IDS_KEY_TOO_LONG);
-    const std::size_t at = text.find(L"%u");
-    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(limit));
-    return text;
+    return LoadResStringW(IDS_KEY_TOO_LONG, {std::to_wstring(limit)});
+}
+
+bool HoldsOtherThanDigits(std::string_view key) {
+    return std::any_of(key.begin(), key.end(), [](char c) { return c < '0' || c > '9'; });
 }
 
 }  // namespace travok

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "framework/File.h"
 
@@ -18,5 +19,9 @@ bool ReadKey(CFile& file, std::string& key, std::size_t limit = kMaxKeyLength);
 
 // The message for a key file whose key is longer than limit.
 std::wstring KeyTooLongText(std::size_t limit = kMaxKeyLength);
+
+// Whether key holds characters other than the digits 0 to 9. They shift bytes too, and
+// may be a line break the user cannot see: front ends say so.
+bool HoldsOtherThanDigits(std::string_view key);
 
 }  // namespace travok

@@ -82,44 +82,40 @@ void OutputFile::Discard() {
     m_temporary.clear();
 }
 
+void OutputFile::Fail(LONG error) {
+    Discard();
+    throw CFileException(CFileException::OsErrorToException(error), error, m_path);
+}
+
 void OutputFile::Commit() {
     m_file.Close();
     if (m_temporary.empty()) return;
     const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
-    BOOL done = FALSE;
+    const auto targetExists = [&] { return GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    bool done = false;
     if (m_replaces && m_target.size() < kWineReplaceLimit) {
-        const std::set<std::wstring> before = WineReplaceLeftovers(Folder(m_target));
+        const std::wstring folder = Folder(m_target);
+        const std::set<std::wstring> before = WineReplaceLeftovers(folder);
         done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                             nullptr);
         const LONG error = static_cast<LONG>(GetLastError());
         if (!done) {
-            for (const std::wstring& name : WineReplaceLeftovers(Folder(m_target)))
-                if (!before.count(name)) DeleteFileW(ExtendedLengthPath(Folder(m_target) + name).c_str());
-            // The output went away during the run: the result becomes a new file.
-            if (error != ERROR_FILE_NOT_FOUND || GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                Discard();
-                throw CFileException(CFileException::OsErrorToException(error), error, m_path);
-            }
+            for (const std::wstring& name : WineReplaceLeftovers(folder))
+                if (!before.count(name)) DeleteFileW(ExtendedLengthPath(folder + name).c_str());
+            // Only an output that went away during the run lets the result become a new file.
+            if (error != ERROR_FILE_NOT_FOUND || targetExists()) Fail(error);
         }
-    }
-    if (m_replaces && !done) {
+    } else if (m_replaces) {
         // A path too long for ReplaceFileW: the result takes the output's attributes, and
         // is renamed over it.
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
         done = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!done && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            const LONG error = static_cast<LONG>(GetLastError());
-            Discard();
-            throw CFileException(CFileException::OsErrorToException(error), error, m_path);
-        }
+        if (!done && targetExists()) Fail(static_cast<LONG>(GetLastError()));
     }
     // A new output: never over a file that appeared meanwhile.
-    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        const LONG error = static_cast<LONG>(GetLastError());
-        Discard();
-        throw CFileException(CFileException::OsErrorToException(error), error, m_path);
-    }
+    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        Fail(static_cast<LONG>(GetLastError()));
     m_temporary.clear();
 }
 

@@ -29,11 +29,10 @@ public:
     // naming path; the output is then as it was.
     void Commit();
 
-    // The temporary file while there is one; empty for a pipe.
-    const std::wstring& TemporaryPath() const { return m_temporary; }
-
 private:
     void Discard();
+    // Gives up the result and raises error, naming the output as typed.
+    [[noreturn]] void Fail(LONG error);
 
     std::wstring m_path;       // as typed
     std::wstring m_target;     // full path

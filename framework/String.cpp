@@ -14,6 +14,17 @@ std::wstring LoadResStringW(UINT id) {
 
 std::string LoadResString(UINT id) { return WideToAnsi(LoadResStringW(id)); }
 
+std::wstring LoadResStringW(UINT id, std::initializer_list<std::wstring> values) {
+    std::wstring text = LoadResStringW(id);
+    int number = 0;
+    for (const std::wstring& value : values) {
+        const std::wstring mark = L"%" + std::to_wstring(++number);
+        const size_t at = text.find(mark);
+        if (at != std::wstring::npos) text.replace(at, mark.size(), value);
+    }
+    return text;
+}
+
 std::wstring AnsiToWide(std::string_view text) {
     if (text.empty()) return {};
     int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -1,6 +1,7 @@
 // Strings: loading from the string table, ANSI/wide conversion, and an owner for BSTRs.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,8 @@
 std::wstring LoadResStringW(UINT id);
 // The same in the active ANSI code page.
 std::string LoadResString(UINT id);
+// String id with %1, %2... replaced by values, in order.
+std::wstring LoadResStringW(UINT id, std::initializer_list<std::wstring> values);
 
 // Conversions under the active ANSI code page. Lengths are explicit, so zero
 // characters convert like any other.

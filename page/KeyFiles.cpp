@@ -1,6 +1,5 @@
 // Path pickers, key files and result copy. A key file is the key's bytes exactly as the
 // key box holds them: saved whole and loaded whole, up to the file's first zero byte.
-#include <algorithm>
 #include <string>
 
 #include "Cheie.h"
@@ -62,8 +61,7 @@ void CCheie::LoadKeyFile(const std::wstring& path) {
     m_key.SetWindowText(key);
     // Stored keys are loaded byte for byte, so an editor's line break stays part of the
     // key, which the user cannot see in the box: say so.
-    if (std::any_of(key.begin(), key.end(), [](char c) { return c < '0' || c > '9'; }))
-        ShowMessage(IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
+    if (travok::HoldsOtherThanDigits(key)) ShowMessage(IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
 }
 
 void CCheie::OnSaveKey() {

@@ -18,15 +18,6 @@ constexpr UINT kTickMs = 50;            // how often the dialog looks at the run
 constexpr DWORD kQuietMs = 500;         // a run shorter than this shows no dialog
 constexpr int kBarRange = 1000;
 
-std::wstring Filled(UINT id, const std::wstring& first, const std::wstring& second = {}) {
-    std::wstring text = LoadResStringW(id);
-    for (const auto& [mark, value] : {std::pair{L"%1", &first}, std::pair{L"%2", &second}}) {
-        const size_t at = text.find(mark);
-        if (at != std::wstring::npos) text.replace(at, 2, *value);
-    }
-    return text;
-}
-
 std::wstring Size(std::uint64_t bytes) {
     wchar_t text[64] = {};
     StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, 64);
@@ -34,9 +25,9 @@ std::wstring Size(std::uint64_t bytes) {
 }
 
 std::wstring Duration(std::uint64_t seconds) {
-    if (seconds < 60) return Filled(IDS_TIME_SECONDS, std::to_wstring(seconds));
-    if (seconds < 3600) return Filled(IDS_TIME_MINUTES, std::to_wstring(seconds / 60), std::to_wstring(seconds % 60));
-    return Filled(IDS_TIME_HOURS, std::to_wstring(seconds / 3600), std::to_wstring(seconds / 60 % 60));
+    if (seconds < 60) return LoadResStringW(IDS_TIME_SECONDS, {std::to_wstring(seconds)});
+    if (seconds < 3600) return LoadResStringW(IDS_TIME_MINUTES, {std::to_wstring(seconds / 60), std::to_wstring(seconds % 60)});
+    return LoadResStringW(IDS_TIME_HOURS, {std::to_wstring(seconds / 3600), std::to_wstring(seconds / 60 % 60)});
 }
 
 }  // namespace
@@ -54,7 +45,7 @@ BOOL CProgressDlg::OnInitDialog() {
         SetWindowPos(m_hWnd, nullptr, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    SetItemText(IDC_PROGRESS_FILE, Filled(m_decode ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, m_fileName));
+    SetItemText(IDC_PROGRESS_FILE, LoadResStringW(m_decode ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, {m_fileName}));
     HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
     if (m_progress.total == 0) {
         // No size known beforehand (a pipe): the bar only shows that the run goes on.
@@ -119,14 +110,14 @@ void CProgressDlg::Update() {
         const int position = static_cast<int>(std::min<std::uint64_t>(done, total) * kBarRange / total);
         SendDlgItemMessageW(m_hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
         if (m_taskbar) m_taskbar->SetProgressValue(GetWindow(m_hWnd, GW_OWNER), done, total);
-        SetItemText(IDC_PROGRESS_BYTES, Filled(IDS_PROGRESS_BYTES, Size(done), Size(total)));
+        SetItemText(IDC_PROGRESS_BYTES, LoadResStringW(IDS_PROGRESS_BYTES, {Size(done), Size(total)}));
         SetItemText(IDC_PROGRESS_LEFT,
-                    speed && done <= total ? Filled(IDS_PROGRESS_LEFT, Duration((total - done) / speed)) : L"");
+                    speed && done <= total ? LoadResStringW(IDS_PROGRESS_LEFT, {Duration((total - done) / speed)}) : L"");
     } else {
         if (m_taskbar) m_taskbar->SetProgressState(GetWindow(m_hWnd, GW_OWNER), TBPF_INDETERMINATE);
-        SetItemText(IDC_PROGRESS_BYTES, Filled(IDS_PROGRESS_BYTES_SO_FAR, Size(done)));
+        SetItemText(IDC_PROGRESS_BYTES, LoadResStringW(IDS_PROGRESS_BYTES_SO_FAR, {Size(done)}));
     }
-    SetItemText(IDC_PROGRESS_SPEED, speed ? Filled(IDS_PROGRESS_SPEED, Size(speed)) : L"");
+    SetItemText(IDC_PROGRESS_SPEED, speed ? LoadResStringW(IDS_PROGRESS_SPEED, {Size(speed)}) : L"");
 }
 
 void CProgressDlg::SetItemText(int id, const std::wstring& text) const {
@@ -201,8 +192,9 @@ bool RunWithProgress(const std::wstring& fileName, bool decode, travok::RunProgr
 
     if (!WaitServingMessages(finished, AfxGetSafeOwner(), kQuietMs)) {
         CProgressDlg dialog(fileName, decode, progress, finished, started, window);
-        // Owned by the main window; its loop serves the window and automation calls.
-        if (dialog.DoModal() == -1) WaitForSingleObject(finished, INFINITE);
+        // Owned by the main window; its loop serves the window and automation calls. A
+        // dialog that could not show leaves the wait below to the run's end.
+        dialog.DoModal();
     }
     WaitForSingleObject(finished, INFINITE);
     if (error) std::rethrow_exception(error);
