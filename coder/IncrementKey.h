@@ -1,5 +1,6 @@
 // The increment key coder on bytes: every byte shifted by one key digit, the key walked
-// cyclically. No Windows headers here; the BSTR operations live in Codifica.h.
+// cyclically. No Windows headers here; the BSTR hand-over to automation clients lives
+// in shell/Codifica.h.
 #pragma once
 
 #include <cstddef>

@@ -59,11 +59,11 @@ private:
 
 bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress, KeyWalk walk) {
     // Three blocks: one being read, one being written, one ready in between.
-    constexpr int kBlocks = 3;
+    constexpr std::size_t kBlocks = 3;
     std::vector<std::uint8_t> memory(kBlocks * kRunBlock);
     Handover<std::uint8_t*> empty;
     Handover<Filled> filled;
-    for (int i = 0; i < kBlocks; ++i) empty.Push(memory.data() + i * kRunBlock);
+    for (std::size_t i = 0; i < kBlocks; ++i) empty.Push(memory.data() + i * kRunBlock);
 
     std::exception_ptr writeError;
     std::atomic<bool> writerStopped{false};

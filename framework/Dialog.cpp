@@ -1,10 +1,7 @@
 // CDialog's dialog procedure thunk and modal run.
 #include "Dialog.h"
 
-#include <new>
-#include <stdexcept>
-
-#include "String.h"
+#include "CallbackGuard.h"
 #include "WinApp.h"
 
 INT_PTR CDialog::DoModal(HWND parent) {
@@ -27,22 +24,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
+    // A message whose handler failed counts as handled: it was reported.
+    return CallGuarded(INT_PTR{TRUE}, [&]() -> INT_PTR {
         if (message == WM_INITDIALOG) return OnInitDialog();
         if (message == WM_COMMAND && RouteCommand(wParam)) return TRUE;
         LRESULT result = 0;
-        if (OnMessage(message, wParam, lParam, result)) {
-            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
-            return TRUE;
-        }
-    } catch (const std::exception& e) {
-        OnUnhandledException(e);
+        if (!OnMessage(message, wParam, lParam, result)) return FALSE;
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
         return TRUE;
-    } catch (...) {
-        OnUnhandledException(std::runtime_error("unexpected error"));
-        return TRUE;
-    }
-    return FALSE;
+    });
 }
 
 bool CDialog::RouteCommand(WPARAM wParam) {
@@ -62,8 +52,4 @@ BOOL CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) {
         return TRUE;
     }
     return FALSE;
-}
-
-void CDialog::OnUnhandledException(const std::exception& e) {
-    AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
 }

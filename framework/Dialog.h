@@ -30,11 +30,8 @@ protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     // Dialog messages not handled by the event table. Returns TRUE when handled.
     virtual BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    // An exception that reached the window procedure: shown, never let through, because
-    // an exception crossing a Win32 callback ends the process.
-    virtual void OnUnhandledException(const std::exception& e);
-
-    // The dialog procedure body shared by modal dialogs and property pages.
+    // The dialog procedure body shared by modal dialogs and property pages. No
+    // exception leaves it: what a handler throws is reported.
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;

@@ -39,7 +39,7 @@ HRESULT ChangeToBstr(const VARIANT& arg, VARIANT& out, int depth) {
     const VARIANT* v = &arg;
     if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
     const bool byRef = (V_VT(v) & VT_BYREF) != 0;
-    const VARTYPE type = V_VT(v) & ~VT_BYREF;
+    const VARTYPE type = static_cast<VARTYPE>(V_VT(v) & ~VT_BYREF);
     if (!byRef || V_BYREF(v)) {
         if (type == VT_DECIMAL && !ValidDecimal(byRef ? *V_DECIMALREF(v) : V_DECIMAL(v))) return E_INVALIDARG;
         IDispatch* object = type != VT_DISPATCH ? nullptr : byRef ? *V_DISPATCHREF(v) : V_DISPATCH(v);

@@ -52,10 +52,9 @@ public:
     std::string m_strDescription;
 };
 
-// The run-time class of a dynamically creatable command target: its name and a
-// function that allocates and constructs one object.
+// The run-time class of a dynamically creatable command target: a function that
+// allocates and constructs one object.
 struct CRuntimeClass {
-    const char* m_lpszClassName;
     CCmdTarget* (*m_pfnCreateObject)();
 
     CCmdTarget* CreateObject() const { return m_pfnCreateObject(); }

@@ -9,22 +9,10 @@
 
 class CFileException : public std::exception {
 public:
+    // The causes, numbered from 0 in this order.
     enum Cause {
-        none = 0,
-        genericException = 1,
-        fileNotFound = 2,
-        badPath = 3,
-        tooManyOpenFiles = 4,
-        accessDenied = 5,
-        invalidFile = 6,
-        removeCurrentDir = 7,
-        directoryFull = 8,
-        badSeek = 9,
-        hardIO = 10,
-        sharingViolation = 11,
-        lockViolation = 12,
-        diskFull = 13,
-        endOfFile = 14,
+        none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied, invalidFile,
+        removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation, lockViolation, diskFull, endOfFile,
     };
 
     CFileException(int cause, LONG osError, std::wstring fileName)

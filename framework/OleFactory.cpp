@@ -1,82 +1,23 @@
-// OLE initialisation, the live-object count and its lifetime rule, and the class
-// factory list with each factory's class object.
+// OLE for the application's run, the live-object count and its lifetime rule, and the
+// class factory list with each factory's class object.
 #include "OleFactory.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
 #include "WinApp.h"
+#include "WineLateAnswers.h"
 
-namespace {
+COleRuntime::COleRuntime() : m_initialized(SUCCEEDED(OleInitialize(nullptr))) {}
 
-// IRemUnknown, through which clients release the objects they hold.
-constexpr IID kIidRemUnknown = {0x00000131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-using UnregisterIf = RPC_STATUS(RPC_ENTRY*)(RPC_IF_HANDLE, UUID*, unsigned int);
-
-// Unregisters from the RPC runtime, each with a wait for the calls in flight, the
-// interfaces whose calls can end the program: a release, a creation or a lock, and
-// the dispatch calls. The RPC interface of a COM interface has the interface's IID.
-DWORD WINAPI UnregisterCalledInterfaces(void*) {
-    HMODULE rpc = GetModuleHandleA("rpcrt4.dll");  // loaded by COM when it serves calls
-    auto unregister = rpc ? reinterpret_cast<UnregisterIf>(
-                                reinterpret_cast<void*>(GetProcAddress(rpc, "RpcServerUnregisterIf")))
-                          : nullptr;
-    if (!unregister) return 0;
-    for (const IID* iid : {&kIidRemUnknown, &IID_IClassFactory, &IID_IDispatch}) {
-        RPC_SERVER_INTERFACE rpcInterface{};
-        rpcInterface.Length = sizeof rpcInterface;
-        rpcInterface.InterfaceId.SyntaxGUID = *iid;
-        unregister(&rpcInterface, nullptr, TRUE);  // RPC_S_UNKNOWN_IF when nothing called it
-    }
-    return 0;
-}
-
-// Under Wine an RPC worker thread sends the answer to a call after the UI thread has
-// run it, so the call that ended the program (the release of the last object, a
-// refused creation) may still be unanswered when the program gets here. A process
-// that ends before answering leaves the client with a broken association that it
-// keeps; when a later server gets the same process and thread ids, and so the same
-// endpoint, the client's next activation reuses it and fails, and the instance it
-// started is left running. So wait until every call has been answered, serving
-// messages meanwhile, since a call that arrived late waits for this thread to run it.
-// The wait has a cap: Wine's RpcServerUnregisterIf reads a call count and then marks
-// the interface in two steps, and a call that ends in between is never reported, so
-// it waits forever. That call has been answered by then; an answer in flight takes
-// milliseconds.
-void WaitUntilCallsAreAnswered() {
-    constexpr DWORD kCapMs = 1000;
-    HANDLE waiter = CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr);
-    if (!waiter) return;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD spent = GetTickCount() - start;
-        if (spent >= kCapMs) break;
-        if (MsgWaitForMultipleObjects(1, &waiter, FALSE, kCapMs - spent, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    CloseHandle(waiter);
-}
-
-void OleTerm() {
-    // Revoked before OLE goes: a global factory's destructor runs after this.
+COleRuntime::~COleRuntime() {
+    if (!m_initialized) return;
     COleObjectFactory::RevokeAll();
-    WaitUntilCallsAreAnswered();
+    WaitForLateAnswersUnderWine();
     OleUninitialize();
 }
 
-}  // namespace
-
-BOOL AfxOleInit() {
-    if (FAILED(OleInitialize(nullptr))) return FALSE;
-    std::atexit(OleTerm);
-    return TRUE;
-}
+COleRuntime AfxOleInit() { return COleRuntime(); }
 
 void AfxOleLockApp() {
     if (CWinApp* app = AfxGetApp()) InterlockedIncrement(&app->m_nObjectCount);

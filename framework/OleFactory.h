@@ -1,4 +1,4 @@
-// The automation runtime's set-up, the application's live-object count with its
+// OLE for the application's run, the application's live-object count with its
 // lifetime rule, and the class factories that start-up registers as running or whose
 // registry entries it refreshes.
 #pragma once
@@ -9,9 +9,25 @@
 #include "Dispatch.h"
 #include "Win.h"
 
-// Initialises OLE for the UI thread; at program end every factory is revoked and OLE
-// uninitialised again.
-BOOL AfxOleInit();
+// OLE on the UI thread while the object lives, which is the application's run: at its
+// end every factory of the list withdraws its class object, calls still unanswered are
+// let through, and OLE is uninitialised.
+class COleRuntime {
+public:
+    COleRuntime();
+    ~COleRuntime();
+    COleRuntime(const COleRuntime&) = delete;
+    COleRuntime& operator=(const COleRuntime&) = delete;
+
+    // Whether OLE could be initialised; if not, the end does nothing.
+    explicit operator bool() const { return m_initialized; }
+
+private:
+    bool m_initialized;
+};
+
+// Initialises OLE for the UI thread, for as long as the returned object lives.
+[[nodiscard]] COleRuntime AfxOleInit();
 
 // An automation object raises the application's live-object count while it exists.
 void AfxOleLockApp();

@@ -6,7 +6,7 @@
 PROPSHEETPAGEW CPropertyPage::BuildPageInfo(bool hasHelp) {
     PROPSHEETPAGEW page{};
     page.dwSize = sizeof page;
-    page.dwFlags = PSP_DEFAULT | (hasHelp ? PSP_HASHELP : 0);
+    page.dwFlags = hasHelp ? PSP_DEFAULT | PSP_HASHELP : PSP_DEFAULT;
     page.hInstance = GetModuleHandleW(nullptr);
     page.pszTemplate = MAKEINTRESOURCEW(m_templateId);
     page.pfnDlgProc = PageProc;

@@ -1,10 +1,8 @@
 // CPropertySheet: creation through PropertySheetW (a Unicode window, so its pages' boxes
-// hold any text), subclassing for system commands, and
-// the modal loop.
+// hold any text), subclassing for system commands, and the modal loop.
 #include "PropertySheet.h"
 
-#include <stdexcept>
-
+#include "CallbackGuard.h"
 #include "String.h"
 #include "WinApp.h"
 
@@ -57,7 +55,7 @@ INT_PTR CPropertySheet::DoModal() {
             break;
         }
         if (PressPageDefaultButton(hwnd, msg)) continue;
-        if (!PropSheet_IsDialogMessage(hwnd, &msg)) {
+        if (!SendMessageW(hwnd, PSM_ISDIALOGMESSAGE, 0, reinterpret_cast<LPARAM>(&msg))) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -104,12 +102,10 @@ LRESULT CALLBACK CPropertySheet::SubclassProc(HWND hwnd, UINT message, WPARAM wP
     switch (message) {
     case WM_SYSCOMMAND:
         // OnSysCommand's default passes the command on through DefSubclassProc.
-        try {
+        return CallGuarded(LRESULT{0}, [&] {
             self->OnSysCommand(static_cast<UINT>(wParam), lParam);
-        } catch (const std::exception& e) {
-            AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
-        }
-        return 0;
+            return LRESULT{0};
+        });
     case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
         self->m_hWnd = nullptr;

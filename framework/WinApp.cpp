@@ -2,7 +2,9 @@
 #include "WinApp.h"
 
 #include <cstring>
+#include <new>
 
+#include "CallbackGuard.h"
 #include "String.h"
 
 namespace {
@@ -75,3 +77,21 @@ int AfxMessageBox(const std::string& text, UINT type) {
 }
 
 int AfxMessageBox(UINT stringId, UINT type) { return AfxMessageBox(LoadResString(stringId), type); }
+
+void CWinApp::OnOutOfMemory() { AfxMessageBox("Out of memory.", MB_OK | MB_ICONSTOP); }
+
+void ReportUnhandledException(std::exception_ptr error) noexcept {
+    try {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::bad_alloc&) {
+            if (CWinApp* app = AfxGetApp()) app->OnOutOfMemory();
+        } catch (const std::exception& e) {
+            AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
+        } catch (...) {
+            AfxMessageBox("Unexpected error.", MB_OK | MB_ICONSTOP);
+        }
+    } catch (...) {
+        // The report itself failed (no memory for its text): nothing more can be said.
+    }
+}

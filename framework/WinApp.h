@@ -19,6 +19,9 @@ public:
     virtual bool HandlesHelp() const { return false; }
     // The standard help handler: the help viewer with the application's help file.
     void OnHelp();
+    // Tells the user that an operation ran out of memory; a handler's exception that
+    // reports it reaches here (CallbackGuard.h).
+    virtual void OnOutOfMemory();
 
     // Look for "/Embedding" or "-Embedding" ("Automation") in the command line; a found
     // switch is removed and the user-control flag turned off.

@@ -1,9 +1,6 @@
 // CCheie: construction, control binding, activation and the event table.
 #include "Cheie.h"
 
-#include <new>
-
-#include "Messages.h"
 #include "res/resource.h"
 
 CCheie::CCheie() : CPropertyPage(IDD_CHEIE), m_bCode(1), m_bFromFile(0), m_bToFile(0) {}
@@ -75,12 +72,3 @@ void CCheie::OnAbout() {
     ::SendMessageW(GetParent(m_hWnd), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
 }
 
-void CCheie::ShowMessage(UINT stringId, UINT icon) const { ShowErrorTravok(*this, stringId, icon); }
-
-void CCheie::OnUnhandledException(const std::exception& e) {
-    if (dynamic_cast<const std::bad_alloc*>(&e)) {
-        ShowMessage(IDS_OUT_OF_MEMORY, MB_ICONHAND);
-        return;
-    }
-    CPropertyPage::OnUnhandledException(e);
-}

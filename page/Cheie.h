@@ -25,7 +25,6 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    void OnUnhandledException(const std::exception& e) override;
 
 private:
     // Choices
@@ -61,9 +60,6 @@ private:
     void UseOutputFile(const std::wstring& path);
 
     void OnAbout();
-
-    // A message box titled "Error Travok", owned by the page.
-    void ShowMessage(UINT stringId, UINT icon) const;
 
     CButton m_action;
     CEdit m_inputPath;

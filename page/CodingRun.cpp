@@ -43,13 +43,13 @@ void CCheie::OnAction() {
     const std::string input = m_input.GetWindowText();
     bool failed = false;
     if (input.empty() && !m_bFromFile) {
-        ShowMessage(IDS_NO_INPUT, MB_ICONHAND);
+        ShowErrorTravok(*this, IDS_NO_INPUT, MB_ICONHAND);
         m_input.SetFocus();
         failed = true;
     }
     const std::string key = m_key.GetWindowText();
     if (key.empty()) {
-        ShowMessage(IDS_NO_KEY, MB_ICONHAND);
+        ShowErrorTravok(*this, IDS_NO_KEY, MB_ICONHAND);
         m_key.SetFocus();
         failed = true;
     }
@@ -69,7 +69,7 @@ void CCheie::OnAction() {
 
 void CCheie::ShowResult(const std::vector<std::uint8_t>& result, bool inputCut) {
     m_result.SetWindowText(AsText(result));
-    if (inputCut || HasZero(result)) ShowMessage(IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
+    if (inputCut || HasZero(result)) ShowErrorTravok(*this, IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
 }
 
 void CCheie::TextToFile(const std::vector<std::uint8_t>& result) {
@@ -101,7 +101,7 @@ void CCheie::FileToText(const KeyCoder& coder) {
         } while (got > 0 && filled <= kTextBoxLimit);
         data.resize(filled);
         if (filled > kTextBoxLimit) {
-            ShowMessage(IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
+            ShowErrorTravok(*this, IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
             return;
         }
     } catch (const CFileException& e) {
@@ -126,7 +126,7 @@ void CCheie::FileToFile(const KeyCoder& coder) {
     const std::wstring inputPath = m_inputPath.GetWindowTextW();
     const std::wstring outputPath = m_outputPath.GetWindowTextW();
     if (SameFileName(inputPath, outputPath)) {
-        ShowMessage(IDS_SAME_FILE, MB_ICONINFORMATION);
+        ShowErrorTravok(*this, IDS_SAME_FILE, MB_ICONINFORMATION);
         return;
     }
     try {

@@ -53,7 +53,7 @@ void CCheie::OnDropFiles(HDROP handle) {
     const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
     const std::wstring path = count == 1 ? DroppedFile(handle, 0) : std::wstring();
     if (count != 1 || path.empty() || IsFolder(path)) {
-        ShowMessage(IDS_DROP_ONE_FILE, MB_ICONINFORMATION);
+        ShowErrorTravok(*this, IDS_DROP_ONE_FILE, MB_ICONINFORMATION);
         return;
     }
     switch (side) {

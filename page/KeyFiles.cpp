@@ -55,13 +55,13 @@ void CCheie::LoadKeyFile(const std::wstring& path) {
         ReportFileError(*this, e);
     }
     if (!fits) {
-        ShowTravokBox(*this, travok::KeyTooLongText(kTextBoxLimit), MB_ICONHAND);
+        ShowErrorTravok(*this, IDS_KEY_TOO_LONG, MB_ICONHAND, {std::to_wstring(kTextBoxLimit)});
     }
     if (!read) return;
     m_key.SetWindowText(key);
     // Stored keys are loaded byte for byte, so an editor's line break stays part of the
     // key, which the user cannot see in the box: say so.
-    if (travok::HoldsOtherThanDigits(key)) ShowMessage(IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
+    if (travok::HoldsOtherThanDigits(key)) ShowErrorTravok(*this, IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
 }
 
 void CCheie::OnSaveKey() {

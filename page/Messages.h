@@ -1,17 +1,15 @@
-// The coding page's message boxes: plain messages and the file error report.
+// The coding page's message boxes: texts from the string table and the file error report.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
-#include "engine/FileErrorText.h"
 #include "framework/File.h"
 #include "framework/Wnd.h"
 
-// Shows text in a box titled "Error Travok" with one OK button.
-void ShowTravokBox(const CWnd& owner, const std::wstring& text, UINT icon);
+// Shows string stringId, its %1, %2... filled in with values, in a box titled "Error
+// Travok" with one OK button.
+void ShowErrorTravok(const CWnd& owner, UINT stringId, UINT icon, std::initializer_list<std::wstring> values = {});
 
-// Shows string stringId in a box titled "Error Travok" with one OK button.
-void ShowErrorTravok(const CWnd& owner, UINT stringId, UINT icon);
-
-// Shows the file error report for e, with the stop icon.
+// Shows the file error report for e in the same box, with the stop icon.
 void ReportFileError(const CWnd& owner, const CFileException& e);

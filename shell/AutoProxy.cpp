@@ -3,8 +3,8 @@
 #include "AutoProxy.h"
 
 #include "AboutBox.h"
+#include "Codifica.h"
 #include "ServerRegistry.h"
-#include "coder/Codifica.h"
 #include "coder/IncrementKey.h"
 #include "framework/OleFactory.h"
 #include "framework/String.h"
@@ -38,8 +38,7 @@ BSTR Code(BSTR (*operation)(std::string_view, std::string_view), std::string_vie
 
 }  // namespace
 
-const CRuntimeClass CTravokDlgAutoProxy::classCTravokDlgAutoProxy{"CTravokDlgAutoProxy",
-                                                                  &CreateCmdTarget<CTravokDlgAutoProxy>};
+const CRuntimeClass CTravokDlgAutoProxy::classCTravokDlgAutoProxy{&CreateCmdTarget<CTravokDlgAutoProxy>};
 
 const DispEntry CTravokDlgAutoProxy::kDispatchTable[] = {
     DispFunction<&CTravokDlgAutoProxy::CodeWithKey>("CodeWithKey", VT_BSTR, {VT_BSTR, VT_BSTR}),

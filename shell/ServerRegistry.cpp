@@ -40,8 +40,8 @@ std::wstring Expand(const wchar_t* text, const std::wstring (&values)[3]) {
 
 std::wstring ClsidText(REFCLSID clsid) {
     wchar_t text[40] = {};
-    int n = StringFromGUID2(clsid, text, 40);
-    return std::wstring(text, n > 0 ? n - 1 : 0);
+    const int n = StringFromGUID2(clsid, text, 40);
+    return std::wstring(text, n > 0 ? static_cast<size_t>(n - 1) : 0);
 }
 
 // The ANSI forms of these calls turn letters outside the code page into "?", which

@@ -4,12 +4,13 @@
 
 #include "MainSheet.h"
 #include "framework/OleFactory.h"
+#include "page/Messages.h"
 #include "res/resource.h"
 
-CTravokApp theApp;
-
 BOOL CTravokApp::InitInstance() {
-    if (!AfxOleInit()) {
+    // OLE lasts for the whole run: it ends as this returns, after the sheet has gone.
+    const COleRuntime ole = AfxOleInit();
+    if (!ole) {
         AfxMessageBox(IDP_OLE_INIT_FAILED);
         return FALSE;
     }
@@ -27,3 +28,5 @@ BOOL CTravokApp::InitInstance() {
     m_pMainWnd = nullptr;
     return FALSE;
 }
+
+void CTravokApp::OnOutOfMemory() { ShowErrorTravok(CWnd{AfxGetSafeOwner()}, IDS_OUT_OF_MEMORY, MB_ICONHAND); }

@@ -7,4 +7,6 @@ class CTravokApp : public CWinApp {
 public:
     BOOL InitInstance() override;
     bool HandlesHelp() const override { return true; }  // ID_HELP: the standard help handler
+    // The page's own box for it, above whatever window is active.
+    void OnOutOfMemory() override;
 };

@@ -10,7 +10,7 @@
 #include "FuzzOracle.h"
 #include "FuzzRun.h"
 #include "RoundTrip.h"
-#include "coder/Codifica.h"
+#include "shell/Codifica.h"
 #include "coder/IncrementKey.h"
 
 using namespace travok::fuzz;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "coder/Codifica.h"
+#include "shell/Codifica.h"
 #include "coder/IncrementKey.h"
 #include "framework/String.h"
 

@@ -1,4 +1,5 @@
-// The coder's string operations: a text and a key in, the coded text out as a BSTR.
+// The coder's string operations for automation clients: a text and a key in, the coded
+// text out as a BSTR.
 #pragma once
 
 #include <windows.h>

@@ -1,0 +1,4 @@
+// The program's one application object, which the framework's WinMain runs.
+#include "TravokApp.h"
+
+CTravokApp theApp;
