@@ -334,6 +334,6 @@ TEST_P(FileFaults, EachFaultIsReportedLosesNothingAndTheNextOperationWorks) {
 INSTANTIATE_TEST_SUITE_P(EveryOperation, FileFaults,
                          testing::Values(Op::InputToText, Op::InputToFile, Op::OutputFromText, Op::OutputFromFile,
                                          Op::KeyLoad, Op::KeySave),
-                         [](const testing::TestParamInfo<Op>& info) { return std::string(OpName(info.param)); });
+                         [](const testing::TestParamInfo<Op>& param) { return std::string(OpName(param.param)); });
 
 }  // namespace

@@ -50,7 +50,7 @@ bool Unsound(const VARIANT& arg, HRESULT& hr) {
     const VARIANT* v = &arg;
     if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
     const bool byRef = (V_VT(v) & VT_BYREF) != 0;
-    const VARTYPE type = V_VT(v) & ~VT_BYREF;
+    const VARTYPE type = static_cast<VARTYPE>(V_VT(v) & ~VT_BYREF);
     if (byRef && !V_BYREF(v)) return false;
     if (type == VT_DECIMAL && !ValidDecimal(byRef ? *V_DECIMALREF(v) : V_DECIMAL(v))) {
         hr = E_INVALIDARG;

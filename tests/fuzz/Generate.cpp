@@ -71,7 +71,7 @@ std::wstring MemberName(Rng& r) {
     } else if (shape < 98) {
         for (auto n = r.Below(20); n > 0; --n) name += AnyCharacter(r);
     } else {
-        name = std::wstring(r.Between(256, 2000), L'x');
+        name = std::wstring(static_cast<size_t>(r.Between(256, 2000)), L'x');
         if (r.OneIn(2)) name = std::wstring(L"CodeWithKey") + name;
     }
     if (r.OneIn(3)) return name;

@@ -337,7 +337,7 @@ TEST_F(KeyFiles, NameWithoutExtensionIsSavedAsKeyFileWhicheverFilterIsActive) {
         HWND dialog = WaitFileDialog(app);
         ASSERT_TRUE(dialog);
         HWND filters = GetDlgItem(dialog, kFileTypeList);
-        SendMessageA(filters, CB_SETCURSEL, filter, 0);
+        SendMessageA(filters, CB_SETCURSEL, static_cast<WPARAM>(filter), 0);
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filters));
         TypeFileName(dialog, Wide(dir.File(name)));
         Press(dialog, IDOK);

@@ -63,7 +63,7 @@ TEST(HugeFile, FiveGiBRoundTripsThroughCodeAndDecodeWithTheKeyRestartingAtEveryC
     ASSERT_TRUE(WaitFor([&] { return FileExists(dir.File("expected")); }, 120000, 100))
         << ReadBytes(dir.File("expect.log"));
     std::map<std::string, std::string> expected = ReadExpected(dir.File("expected"));
-    ASSERT_TRUE(expected["input"].ends_with(" " + std::to_string(kSize))) << expected["input"];
+    ASSERT_TRUE(expected["input"].ends_with(std::string(" ").append(std::to_string(kSize)))) << expected["input"];
     EXPECT_EQ(coded, expected["expected"]) << "the coded file differs from the definition";
     EXPECT_EQ(decoded, expected["input"]) << "decoding did not give the file back";
 }

@@ -29,7 +29,7 @@ std::string TabText(HANDLE process, HWND tab, int index) {
     local.item.cchTextMax = sizeof local.text;
     WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
     DWORD_PTR ok = 0;
-    SendMessageTimeoutA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &ok);
+    SendMessageTimeoutA(tab, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &ok);
     ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return ok ? std::string(local.text) : std::string();

@@ -115,7 +115,7 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
     int made = 0, failed = 0;
     auto callUpTo = [&](int until) {
         for (; made < until && failed < kMaxFailedCalls; ++made) {
-            testing::AssertionResult answered = CallOnce(object.Get(), kMix[made % std::size(kMix)], inputs);
+            testing::AssertionResult answered = CallOnce(object.Get(), kMix[static_cast<std::size_t>(made) % std::size(kMix)], inputs);
             if (!answered) {
                 ADD_FAILURE() << "call " << made + 1 << ": " << answered.message();
                 ++failed;

@@ -79,7 +79,7 @@ testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing) {
     timing.ended = NowMs();
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
-    if (exitCode != 0) return testing::AssertionFailure() << "Travok " << pid << " ended with code " << Hex(exitCode);
+    if (exitCode != 0) return testing::AssertionFailure() << "Travok " << pid << " ended with code " << Hex(static_cast<long>(exitCode));
     return testing::AssertionSuccess();
 }
 

@@ -168,9 +168,9 @@ bool ReadFigures(HANDLE process, Figures& figures) {
     return figures.handles != 0 && figures.privateBytes != 0 && figures.threads != 0;
 }
 
-std::string Hex(unsigned long code) {
+std::string Hex(long code) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", code);
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
     return text;
 }
 

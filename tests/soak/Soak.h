@@ -54,7 +54,7 @@ struct Figures {
 bool ReadFigures(HANDLE process, Figures& figures);
 
 // A status code as failure messages show it: "0x800706BF".
-std::string Hex(unsigned long code);
+std::string Hex(long code);
 
 // Milliseconds from a monotonic clock, for the figures a run reports.
 double NowMs();

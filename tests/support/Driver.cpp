@@ -168,7 +168,8 @@ LPCSTR IconName(HWND iconControl) {
 }  // namespace
 
 TravokProcess::TravokProcess(const std::string& args) {
-    std::string command = "\"" + TravokExePath() + "\"" + (args.empty() ? "" : " " + args);
+    std::string command = '"' + TravokExePath() + '"';
+    if (!args.empty()) command.append(" ").append(args);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {

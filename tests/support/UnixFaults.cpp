@@ -91,7 +91,8 @@ EioMount::EioMount(const std::string& folder) {
     const std::string unixPath = UnixPath(folder);
     // eiofs serves from the background and ends when its mount goes; lazily, in case a
     // handle on it was left open by mistake.
-    Make("'" + UnixPath(eiofs) + "' '" + unixPath + "'", "umount -l '" + unixPath + "'");
+    Make(std::string("'").append(UnixPath(eiofs)).append("' '").append(unixPath).append("'"),
+         "umount -l '" + unixPath + "'");
 }
 
 char EioFsByte(size_t i) { return static_cast<char>('a' + (7 * i + i / 97) % 26); }
