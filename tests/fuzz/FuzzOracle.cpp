@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "ArgObjects.h"
+#include "tests/support/ReferenceCoder.h"
 
 namespace travok::fuzz {
 
@@ -202,14 +203,7 @@ std::wstring FromAnsi(std::string_view ansi) {
 std::string_view KeyUpToZero(std::string_view key) { return key.substr(0, key.find('\0')); }
 
 std::string CodeByDefinition(bool encode, std::string_view text, std::string_view key) {
-    key = KeyUpToZero(key);
-    std::string out(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int shift = static_cast<unsigned char>(key[i % key.size()]) - 48;
-        const int byte = static_cast<unsigned char>(text[i]) + (encode ? shift : -shift);
-        out[i] = static_cast<char>(((byte % 256) + 256) % 256);
-    }
-    return out;
+    return travok::test::Shifted(text, KeyUpToZero(key), !encode);
 }
 
 Outcome::Outcome() {

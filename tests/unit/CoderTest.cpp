@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/Codifica.h"
 #include "coder/IncrementKey.h"
 #include "framework/String.h"
+#include "shell/Codifica.h"
+#include "tests/support/ReferenceCoder.h"
 
 using travok::Direction;
 
@@ -17,18 +18,6 @@ namespace {
 std::string Code(Direction d, const std::string& text, const std::string& key) {
     auto out = travok::CodeText(d, text, key);
     return {out.begin(), out.end()};
-}
-
-// The definition, one byte at a time, to hold the vectorised coder against.
-std::string Reference(Direction d, const std::string& text, const std::string& key, size_t restartEvery = 0) {
-    std::string out(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        size_t pos = restartEvery ? i % restartEvery : i;
-        int shift = static_cast<unsigned char>(key[pos % key.size()]) - 48;
-        if (d == Direction::Decode) shift = -shift;
-        out[i] = static_cast<char>(static_cast<unsigned char>(text[i]) + shift);
-    }
-    return out;
 }
 
 struct Case {
@@ -74,7 +63,7 @@ TEST(Coder, EveryByteValueRoundTripsWithEveryDigit) {
     for (const std::string key : {"0", "1", "9", "1234567", "98765432109876543210"}) {
         SCOPED_TRACE(key);
         std::string coded = Code(Direction::Encode, all, key);
-        EXPECT_EQ(coded, Reference(Direction::Encode, all, key));
+        EXPECT_EQ(coded, travok::test::Shifted(all, key, false));
         EXPECT_EQ(Code(Direction::Decode, coded, key), all);
     }
 }
@@ -100,7 +89,7 @@ testing::AssertionResult CodesLikeTheDefinition(const travok::KeyCoder& coder, c
     uint8_t* out = buffer.data() + (16 - reinterpret_cast<uintptr_t>(buffer.data()) % 16) % 16 + misalign;
     coder.Code(reinterpret_cast<const uint8_t*>(text.data()), out, n, keyPos);
     std::string rotated = key.substr(keyPos % key.size()) + key.substr(0, keyPos % key.size());
-    std::string expected = Reference(Direction::Encode, text.substr(0, n), rotated);
+    std::string expected = travok::test::Shifted(text.substr(0, n), rotated, false);
     size_t bad = 0;
     while (bad < n && out[bad] == static_cast<uint8_t>(expected[bad])) ++bad;
     if (bad == n) return testing::AssertionSuccess();
@@ -137,7 +126,7 @@ TEST(Coder, EmptyKeyWithTextIsRefused) {
 TEST(FileBlocks, KeyRestartsAtEvery9990BytesOfTheFileWhateverTheBlocks) {
     const std::string key = "1234567";  // 9990 is not a multiple of 7: a restart shows
     const std::string file = std::string(25000, 'a');
-    const std::string expected = Reference(Direction::Encode, file, key, travok::kFileChunk);
+    const std::string expected = travok::test::Shifted(file, key, false, travok::kFileChunk);
     travok::KeyCoder coder(Direction::Encode, key);
     for (size_t block : {9990u, 1000u, 9991u, 25000u, 4096u}) {
         std::string data = file;
