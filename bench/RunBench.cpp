@@ -18,6 +18,7 @@
 #include "Harness.h"
 #include "TempFiles.h"
 #include "res/resource.h"
+#include "shell/ServerIds.h"
 
 using namespace travok::bench;
 using namespace travok::test;
@@ -102,20 +103,11 @@ void FlatMemory() {
            "MiB", "difference < 1 MiB: " + std::to_string(peak[1].peakWorkingSetMiB - peak[0].peakWorkingSetMiB));
 }
 
-struct WindowSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindVisibleTopLevel(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd) && GetWindowTextLengthA(hwnd) > 0) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+// The process's first shown top-level window with a caption: its main window.
+HWND MainWindowOf(DWORD pid) {
+    for (HWND hwnd : TopLevelWindows(pid, nullptr))
+        if (GetWindowTextLengthA(hwnd) > 0) return hwnd;
+    return nullptr;
 }
 
 // Seconds from CreateProcess to a visible top-level window with nothing left to paint.
@@ -127,14 +119,13 @@ double StartUp(const std::string& commandLine) {
     double start = Seconds();
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return -1;
-    WindowSearch search{info.dwProcessId, nullptr};
+    HWND main = nullptr;
     WaitFor([&] {
-        search.found = nullptr;
-        EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
-        return search.found && !GetUpdateRect(search.found, nullptr, FALSE);
+        main = MainWindowOf(info.dwProcessId);
+        return main && !GetUpdateRect(main, nullptr, FALSE);
     }, 30000, 1);
     double seconds = Seconds() - start;
-    PostMessageA(search.found, WM_CLOSE, 0, 0);
+    PostMessageA(main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
@@ -143,23 +134,21 @@ double StartUp(const std::string& commandLine) {
 
 void StartUpTime() {
     constexpr int kRuns = 9;
+    const std::string travokCommand = '"' + TravokExePath() + '"';
     StartUp("notepad.exe");  // warm both up once
-    StartUp("\"" + TravokExePath() + "\"");
+    StartUp(travokCommand);
     std::vector<double> seconds =
-        InterleavedMedianSeconds(kRuns, {[] { StartUp("notepad.exe"); }, [] { StartUp("\"" + TravokExePath() + "\""); }});
+        InterleavedMedianSeconds(kRuns, {[] { StartUp("notepad.exe"); }, [&] { StartUp(travokCommand); }});
     double notepad = seconds[0];
     double travok = seconds[1];
     Report("P4 start-up to a painted window", travok * 1000, "notepad", notepad * 1000, "ms", "<= 1.2");
 }
 
-// The automation object's class, as registered by a user-started Travok.
-const CLSID kTravokClsid = {0x7C3B5A10, 0x4E2F, 0x11D4, {0x8B, 0x91, 0x00, 0xA0, 0xC9, 0x5E, 0x3D, 0x27}};
-
 void AutomationCalls() {
     { TravokProcess registers; }  // a user start refreshes the server's registry entries
     CoInitialize(nullptr);
     IDispatch* travok = nullptr;
-    HRESULT hr = CoCreateInstance(kTravokClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+    HRESULT hr = CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                   reinterpret_cast<void**>(&travok));
     if (FAILED(hr)) {
         std::printf("P5 automation: cannot create Travok.Application (0x%08lx)\n", hr);
@@ -319,7 +308,7 @@ void AutomationDuringRun() {
     for (HWND hwnd = FindWindowA("#32770", "Travok"); hwnd; hwnd = FindWindowExA(nullptr, hwnd, "#32770", "Travok"))
         known.insert(hwnd);
     IDispatch* travok = nullptr;
-    if (FAILED(CoCreateInstance(kTravokClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+    if (FAILED(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                 reinterpret_cast<void**>(&travok)))) {
         std::printf("P8: cannot create Travok.Application\n");
         CoUninitialize();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Driver.h"
+#include "Handles.h"
 
 namespace travok::test {
 
@@ -97,22 +98,20 @@ std::string ToAnsi(const std::wstring& wide) {
     return ansi;
 }
 
-CLSID TravokClsid() {
-    CLSID clsid{};
-    std::wstring text = ToWide(kClsidText);
-    EXPECT_EQ(CLSIDFromString(text.data(), &clsid), S_OK);
-    return clsid;
+std::string ClsidText() {
+    wchar_t text[40] = {};
+    const int n = StringFromGUID2(CLSID_TravokApplication, text, 40);
+    return ToAnsi(std::wstring(text, n > 0 ? static_cast<size_t>(n - 1) : 0));
 }
 
 std::set<DWORD> TravokProcesses() {
     std::set<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return pids;
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.get() == INVALID_HANDLE_VALUE) return pids;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
         if (_stricmp(entry.szExeFile, "Travok.exe") == 0) pids.insert(entry.th32ProcessID);
-    CloseHandle(snapshot);
     return pids;
 }
 
@@ -149,34 +148,12 @@ ServerProcess::~ServerProcess() {
     CloseHandle(m_process);
 }
 
-namespace {
-
-struct WindowSearch {
-    DWORD pid;
-    std::string caption;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialogOf(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid != search->pid || !IsWindowVisible(hwnd) || strcmp(cls, "#32770") != 0) return TRUE;
-    if (GetText(hwnd) != search->caption) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND ServerProcess::Sheet() const { return FindPopup("Travok"); }
 
 HWND ServerProcess::FindPopup(const std::string& caption) const {
-    WindowSearch search{m_pid, caption};
-    EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND hwnd : TopLevelWindows(m_pid))
+        if (GetText(hwnd) == caption) return hwnd;
+    return nullptr;
 }
 
 bool ServerProcess::Running() const { return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
@@ -215,7 +192,7 @@ RegValue ReadClassesValue(const std::string& key) {
 
 void DeleteServerKeys() {
     for (const char* hive : {"Software\\Classes\\", ""})
-        for (std::string key : {std::string(kProgId), std::string("CLSID\\") + kClsidText}) {
+        for (std::string key : {std::string(kTravokProgId), std::string("CLSID\\") + ClsidText()}) {
             key = hive + key;
             LONG rc = RegDeleteTreeA(*hive ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT, key.c_str());
             if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) ADD_FAILURE() << "cannot delete " << key << ": " << rc;
@@ -230,8 +207,8 @@ std::string ExpectedServerPath() {
 }
 
 void EnsureRegistered() {
-    const std::string server = std::string("CLSID\\") + kClsidText + "\\LocalServer32";
-    if (ReadClassesValue(server).value == ExpectedServerPath() && ReadClassesValue(std::string(kProgId) + "\\CLSID").exists)
+    const std::string server = std::string("CLSID\\") + ClsidText() + "\\LocalServer32";
+    if (ReadClassesValue(server).value == ExpectedServerPath() && ReadClassesValue(std::string(kTravokProgId) + "\\CLSID").exists)
         return;
     { TravokProcess user; }  // a user start refreshes the entries
     ASSERT_EQ(ReadClassesValue(server).value, ExpectedServerPath()) << "Travok did not register itself";

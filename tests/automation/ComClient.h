@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/ServerIds.h"
+
 namespace travok::test {
 
 template <class T>
@@ -98,11 +100,8 @@ std::wstring Code(IDispatch* object, DISPID id, const std::wstring& text, const 
 std::wstring ToWide(const std::string& ansi);
 std::string ToAnsi(const std::wstring& wide);
 
-// The object's class identifier from its documented text form, and the programmatic
-// identifier clients use.
-CLSID TravokClsid();
-inline constexpr char kProgId[] = "Travok.Application";
-inline constexpr char kClsidText[] = "{7C3B5A10-4E2F-11D4-8B91-00A0C95E3D27}";
+// The object's class identifier in the text form its registry keys are named by.
+std::string ClsidText();
 
 // Travok.exe processes running in the prefix, by id.
 std::set<DWORD> TravokProcesses();
@@ -168,7 +167,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(EnsureRegistered());
         const std::set<DWORD> before = TravokProcesses();
         CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(ToWide(kProgId).c_str(), &clsid), S_OK);
+        ASSERT_EQ(CLSIDFromProgID(ToWide(kTravokProgId).c_str(), &clsid), S_OK);
         ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
         std::set<DWORD> started = WaitNewServers(before, 1);
         ASSERT_EQ(started.size(), 1u);

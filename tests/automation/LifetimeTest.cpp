@@ -49,11 +49,11 @@ void ClickOk(HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 
 
 TEST_F(Lifetime, EveryObjectGetsAnInstanceOfItsOwnThatEndsWithIt) {
     ComPtr<IDispatch> first, second;
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, first.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, first.PutVoid()), S_OK);
     std::unique_ptr<ServerProcess> firstServer = NewServer(before);
     ASSERT_TRUE(firstServer);
     const std::set<DWORD> withFirst = TravokProcesses();
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, second.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, second.PutVoid()), S_OK);
     std::unique_ptr<ServerProcess> secondServer = NewServer(withFirst);
     ASSERT_TRUE(secondServer);
 
@@ -83,7 +83,7 @@ struct Outer final : IUnknown {
 TEST_F(Lifetime, AggregationIsRefused) {
     Outer outer;
     ComPtr<IUnknown> object;
-    EXPECT_EQ(CoCreateInstance(TravokClsid(), &outer, CLSCTX_LOCAL_SERVER, IID_IUnknown, object.PutVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_TravokApplication, &outer, CLSCTX_LOCAL_SERVER, IID_IUnknown, object.PutVoid()),
               CLASS_E_NOAGGREGATION);
     EXPECT_FALSE(object);
     // Wine's class factory proxy refuses it before the server sees it, so the instance
@@ -95,7 +95,7 @@ TEST_F(Lifetime, AnInstanceWhoseObjectWasRefusedAnInterfaceEnds) {
     // The object is made before the interface check, and its going ends the instance.
     ServerWatch watch;
     ComPtr<IUnknown> object;
-    EXPECT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IPersist, object.PutVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IPersist, object.PutVoid()),
               E_NOINTERFACE);
     EXPECT_FALSE(object);
     std::vector<std::unique_ptr<ServerProcess>> started = watch.Stop();
@@ -105,7 +105,7 @@ TEST_F(Lifetime, AnInstanceWhoseObjectWasRefusedAnInterfaceEnds) {
 
 TEST_F(Lifetime, AboutReturnsOnlyOnceTheUserClosesTheBox) {
     ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
     std::unique_ptr<ServerProcess> server = NewServer(before);
     ASSERT_TRUE(server);
 
@@ -149,7 +149,7 @@ TEST_F(Lifetime, AnInstanceLeftOpenByAModalBoxIsNeverClosedByObjectsAgain) {
     // Holding the class object itself is the one way to make several objects in one
     // instance.
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(TravokClsid(), CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+    ASSERT_EQ(CoGetClassObject(CLSID_TravokApplication, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
               S_OK);
     std::unique_ptr<ServerProcess> server = NewServer(before);
     ASSERT_TRUE(server);
@@ -186,7 +186,7 @@ TEST_F(Lifetime, AUserStartedInstanceIsNeitherUsedNorEndedByClients) {
     ASSERT_TRUE(user.Sheet());
     const std::set<DWORD> running = TravokProcesses();
     ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
     std::unique_ptr<ServerProcess> server = NewServer(running);
     ASSERT_TRUE(server);
     EXPECT_NE(server->Pid(), user.Pid());
@@ -199,7 +199,7 @@ TEST_F(Lifetime, AUserStartedInstanceIsNeitherUsedNorEndedByClients) {
 
 TEST_F(Lifetime, ClosingTheMainWindowEndsTheInstanceWhileAClientHoldsAnObject) {
     ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
     std::unique_ptr<ServerProcess> server = NewServer(before);
     ASSERT_TRUE(server);
     ASSERT_TRUE(server->Sheet());

@@ -13,8 +13,8 @@ using namespace travok::test;
 
 namespace {
 
-const std::string kProgIdKey = kProgId;
-const std::string kClsidKey = std::string("CLSID\\") + kClsidText;
+const std::string kProgIdKey = kTravokProgId;
+const std::string kClsidKey = std::string("CLSID\\") + ClsidText();
 
 struct Entry {
     std::string key;
@@ -25,7 +25,7 @@ std::vector<Entry> RegisteredEntries() {
     return {
         {kProgIdKey, "Travok.Application"},
         {kClsidKey, "Travok.Application"},
-        {kProgIdKey + "\\CLSID", kClsidText},
+        {kProgIdKey + "\\CLSID", ClsidText()},
         {kClsidKey + "\\ProgID", "Travok.Application"},
         {kClsidKey + "\\InprocHandler32", "ole32.dll"},
         {kClsidKey + "\\LocalServer32", ExpectedServerPath()},
@@ -142,7 +142,7 @@ TEST_F(Registry, TheFirstFailedWriteEndsTheMachineWideRefreshAndTheUserGetsTheEn
         EXPECT_TRUE(user.Sheet()) << "the failure must not stop the program";
     }
     EXPECT_TRUE(HasValue(kProgIdKey, "Travok.Application"));
-    EXPECT_TRUE(HasValue(kProgIdKey + "\\CLSID", kClsidText));
+    EXPECT_TRUE(HasValue(kProgIdKey + "\\CLSID", ClsidText()));
     for (const char* sub : {"\\ProgID", "\\InprocHandler32", "\\LocalServer32"})
         EXPECT_TRUE(IsAbsent(kClsidKey + sub));
     // The same six entries, written again for this user alone.

@@ -8,8 +8,8 @@ using namespace travok::test;
 
 TEST(Setup, ServerIsRegisteredForThisBuild) {
     ASSERT_NO_FATAL_FAILURE(EnsureRegistered());
-    EXPECT_EQ(ReadClassesValue(std::string("CLSID\\") + kClsidText + "\\LocalServer32").value, ExpectedServerPath());
+    EXPECT_EQ(ReadClassesValue(std::string("CLSID\\") + ClsidText() + "\\LocalServer32").value, ExpectedServerPath());
     CLSID clsid{};
-    EXPECT_EQ(CLSIDFromProgID(ToWide(kProgId).c_str(), &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, TravokClsid()));
+    EXPECT_EQ(CLSIDFromProgID(ToWide(kTravokProgId).c_str(), &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_TravokApplication));
 }

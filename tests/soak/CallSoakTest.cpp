@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Soak.h"
+#include "Handles.h"
 #include "tests/automation/ComClient.h"
 
 using namespace travok::test;
@@ -85,10 +86,7 @@ testing::AssertionResult CallOnce(IDispatch* object, Call call, Inputs& inputs) 
     return testing::AssertionFailure() << "unknown call kind";
 }
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using ProcessHandle = std::unique_ptr<void, HandleCloser>;
+using ProcessHandle = travok::test::UniqueHandle;
 
 struct Sample {
     int calls;
@@ -104,7 +102,7 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
 
     const std::set<DWORD> before = TravokProcesses();
     ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
     const std::set<DWORD> fresh = WaitNewServers(before, 1);
     ASSERT_EQ(fresh.size(), 1u);
     const DWORD pid = *fresh.begin();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Soak.h"
+#include "Handles.h"
 #include "tests/automation/ComClient.h"
 
 using namespace travok::test;
@@ -26,10 +27,7 @@ constexpr int kMaxFailures = 5;
 // activation fail once a new server gets the old one's process and thread ids.
 constexpr DWORD kClientHandleSlack = 1;
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using ProcessHandle = std::unique_ptr<void, HandleCloser>;
+using ProcessHandle = travok::test::UniqueHandle;
 
 std::set<DWORD> NewSince(const std::set<DWORD>& before) {
     std::set<DWORD> fresh;
@@ -49,7 +47,7 @@ testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing) {
     timing.begin = NowMs();
     const std::set<DWORD> before = TravokProcesses();
     ComPtr<IDispatch> object;
-    HRESULT hr = CoCreateInstance(TravokClsid(), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid());
+    HRESULT hr = CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid());
     if (hr != S_OK)
         return testing::AssertionFailure() << "CoCreateInstance failed: " << Hex(hr) << "; Travok processes started for it: "
                                            << NewSince(before).size();
