@@ -2,8 +2,12 @@
 // wide text to the code page the same way, a character it lacks becoming '?'.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <vector>
+
 #include "ComClient.h"
 #include "Driver.h"
+#include "Samples.h"
 #include "res/resource.h"
 
 using namespace travok::test;
@@ -13,18 +17,12 @@ namespace {
 using PageAgreement = ClientStartedServer;
 
 TEST_F(PageAgreement, PageAndCodeWithKeyGiveTheSameResult) {
-    const struct {
-        const char* what;
-        std::wstring text;
-    } cases[] = {
+    std::vector<WideSample> cases = {
         {"ASCII", L"Hello"},
         {"code page 1252 letters", L"caf\u00e9 \u20ac"},
         {"Greek capital omega, which best fit would make 'O'", L"\u03a9mega"},
-        {"Latin letters outside 1252", L"\u0141\u00f3d\u017a"},
-        {"Cyrillic and CJK", L"\u041a\u0438\u0457\u0432 \u6f22\u5b57"},
-        {"an emoji, a surrogate pair", L"smile \U0001F600"},
-        {"combining marks", L"e\u0301a\u0308"},
     };
+    cases.insert(cases.end(), std::begin(kOutsideTheCodePage), std::end(kOutsideTheCodePage));
     const std::wstring key = L"2";
     TravokProcess page;
     SetText(page.Item(IDC_KEY), "2");

@@ -187,7 +187,7 @@ TEST_F(BadInput, KeyFileBytesThatAreNoDigitsLoadAndCodeAsTheCoderDefines) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string keyFile = dir.File("k" + std::to_string(++n) + ".key");
+        const std::string keyFile = dir.File(std::string("k").append(std::to_string(++n)).append(".key"));
         WriteBytes(keyFile, c.key);
         Type(IDC_KEY, "555");
         ASSERT_TRUE(OneMessage(Attempt(Op::KeyLoad, keyFile), kKeyNotDigits, IDI_ASTERISK));

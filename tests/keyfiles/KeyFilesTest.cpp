@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogDriver.h"
+#include "Samples.h"
 #include "TempFiles.h"
 #include "UnixFaults.h"
 #include "res/resource.h"
@@ -172,20 +173,9 @@ TEST_F(KeyFiles, PickedNamesAreTakenAsTheDialogReturnsThem) {
 // Names outside the code page pass through every dialog whole: the pickers fill the
 // boxes with them, and key files are saved and loaded under them.
 TEST_F(KeyFiles, EveryDialogTakesNamesOutsideTheCodePage) {
-    const struct {
-        const char* what;
-        std::wstring name;
-    } names[] = {
-        {"Latin letters outside 1252", L"\u0141\u00f3d\u017a"},
-        {"Cyrillic", L"\u041a\u0438\u0457\u0432"},
-        {"Greek", L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"},
-        {"CJK", L"\u6f22\u5b57"},
-        {"an emoji, a surrogate pair", L"\U0001F600"},
-        {"combining marks", L"e\u0301a\u0308"},
-    };
-    for (const auto& n : names) {
+    for (const WideSample& n : kOutsideTheCodePage) {
         SCOPED_TRACE(n.what);
-        const std::wstring file = dir.FileW(n.name + L".txt"), key = dir.FileW(n.name + L".key");
+        const std::wstring file = dir.FileW(n.text + L".txt"), key = dir.FileW(n.text + L".key");
         EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_BROWSE_INPUT), file).empty());
         EXPECT_EQ(GetTextW(Item(IDC_INPUT_PATH)), file);
         EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_BROWSE_OUTPUT), file).empty());
@@ -197,7 +187,7 @@ TEST_F(KeyFiles, EveryDialogTakesNamesOutsideTheCodePage) {
         Type(IDC_KEY, "1");
         EXPECT_TRUE(ChooseInFileDialog(app, Item(IDC_OPEN_KEY), key).empty());
         EXPECT_EQ(Text(IDC_KEY), "8086");
-        EXPECT_EQ(FileNames(dir.PathW()), std::vector<std::wstring>{n.name + L".key"});
+        EXPECT_EQ(FileNames(dir.PathW()), std::vector<std::wstring>{n.text + L".key"});
         DeleteFileW(key.c_str());
     }
 }

@@ -4,26 +4,13 @@
 #include <windows.h>
 
 #include "PageTest.h"
+#include "Samples.h"
 
 using namespace travok::test;
 
 namespace {
 
 using AnyName = PageTest;
-
-struct Name {
-    const char* what;
-    std::wstring name;
-};
-
-const Name kNames[] = {
-    {"Latin letters outside 1252", L"\u0141\u00f3d\u017a"},               // Łódź
-    {"Cyrillic", L"\u041a\u0438\u0457\u0432"},                            // Київ
-    {"Greek", L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"},                   // Ελλάδα
-    {"CJK", L"\u6f22\u5b57"},                                             // 漢字
-    {"an emoji, a surrogate pair", L"\U0001F600"},                        // 😀
-    {"combining marks", L"e\u0301a\u0308"},                               // é and ä, decomposed
-};
 
 const std::string kPlain = "Hello, any name!\r\n";
 const std::string kKey = "31415";
@@ -32,9 +19,9 @@ const std::string kKey = "31415";
 // no other file appears beside it (a look-alike name would show as another file).
 TEST_F(AnyName, EveryRunReadsAndWritesTheNamedFile) {
     Type(IDC_KEY, kKey);
-    for (const Name& n : kNames) {
+    for (const WideSample& n : kOutsideTheCodePage) {
         SCOPED_TRACE(n.what);
-        const std::wstring in = dir.FileW(n.name + L" in.txt"), out = dir.FileW(n.name + L" out.txt");
+        const std::wstring in = dir.FileW(n.text + L" in.txt"), out = dir.FileW(n.text + L" out.txt");
         WriteBytes(in, kPlain);
 
         SetMode(Mode::TextToFile);
@@ -56,11 +43,11 @@ TEST_F(AnyName, EveryRunReadsAndWritesTheNamedFile) {
         EXPECT_EQ(ReadBytes(out), Shifted(kPlain, kKey, false, kChunk));
 
         // The report names a missing file exactly as it was typed.
-        const std::wstring missing = dir.FileW(n.name + L" missing.txt");
+        const std::wstring missing = dir.FileW(n.text + L" missing.txt");
         Type(IDC_INPUT_PATH, missing);
         EXPECT_TRUE(OneReport(Action(), missing, kNotFound));
 
-        EXPECT_EQ(FileNames(dir.PathW()), (std::vector<std::wstring>{n.name + L" in.txt", n.name + L" out.txt"}));
+        EXPECT_EQ(FileNames(dir.PathW()), (std::vector<std::wstring>{n.text + L" in.txt", n.text + L" out.txt"}));
         EXPECT_EQ(ReadBytes(in), kPlain);
         DeleteFileW(in.c_str());
         DeleteFileW(out.c_str());

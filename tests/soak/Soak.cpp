@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Handles.h"
 #include "tests/automation/ComClient.h"
 
 namespace travok::soak {
@@ -139,14 +140,13 @@ bool CountHandlesInSystemTable(DWORD pid, DWORD& count) {
 }
 
 DWORD CountThreads(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const travok::test::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (snapshot.get() == INVALID_HANDLE_VALUE) return 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     DWORD count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
         if (entry.th32OwnerProcessID == pid) ++count;
-    CloseHandle(snapshot);
     return count;
 }
 

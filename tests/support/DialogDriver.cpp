@@ -5,39 +5,6 @@
 
 namespace travok::test {
 
-PendingClick::PendingClick(const TravokProcess& app, HWND button) : m_app(app) {
-    m_sender = std::thread([this, button] {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
-        m_done = true;
-    });
-}
-
-PendingClick::~PendingClick() {
-    // A test that failed half-way leaves windows open: cancel them so the handler ends.
-    for (int i = 0; i < 200 && !m_done; ++i) {
-        for (HWND popup : m_app.Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
-        WaitFor([&] { return m_done.load(); }, 100);
-    }
-    m_sender.join();
-}
-
-std::vector<SeenBox> PendingClick::Finish() {
-    std::vector<SeenBox> seen;
-    while (!m_done) {
-        if (std::optional<SeenBox> box = m_app.FindBox()) {
-            seen.push_back(*box);
-            m_app.CloseBox(*box);
-            if (seen.size() > 20) {
-                ADD_FAILURE() << "message boxes keep coming";
-                break;
-            }
-        }
-        Sleep(5);
-    }
-    return seen;
-}
-
 HWND WaitFileDialog(const TravokProcess& app) {
     HWND found = nullptr;
     WaitFor([&] {

@@ -17,25 +17,6 @@ namespace travok::test {
 constexpr int kFileNameField = 0x47c;  // cmb13: a ComboBoxEx whose children share the id
 constexpr int kFileTypeList = 0x470;   // cmb1: the filter list
 
-// A click whose handler runs modal windows that the test answers. The click is sent
-// from a thread of its own, so that Finish() knows exactly when the handler returned.
-class PendingClick {
-public:
-    PendingClick(const TravokProcess& app, HWND button);
-    ~PendingClick();  // cancels whatever is still open, then waits for the handler
-    PendingClick(const PendingClick&) = delete;
-    PendingClick& operator=(const PendingClick&) = delete;
-
-    bool Done() const { return m_done; }
-    // Closes each message box shown until the handler returns; returns them in order.
-    std::vector<SeenBox> Finish();
-
-private:
-    const TravokProcess& m_app;
-    std::atomic<bool> m_done{false};
-    std::thread m_sender;
-};
-
 // The process's common file dialog, once shown; nullptr, with a test failure, if none.
 HWND WaitFileDialog(const TravokProcess& app);
 // A window shown above the file dialog (the overwrite prompt); nullptr if none comes.

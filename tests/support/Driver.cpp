@@ -7,6 +7,8 @@
 #include <thread>
 #include <gtest/gtest.h>
 
+#include "Handles.h"
+
 namespace travok::test {
 
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs) {
@@ -72,6 +74,7 @@ namespace {
 
 struct Search {
     DWORD pid;
+    const char* className;
     std::vector<HWND> found;
 };
 
@@ -82,15 +85,20 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam) {
     char cls[64] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     // Only shown ones: a box still being built has no texts yet.
-    if (pid == search->pid && IsWindowVisible(hwnd) && strcmp(cls, "#32770") == 0) search->found.push_back(hwnd);
+    if (pid == search->pid && IsWindowVisible(hwnd) && (!search->className || strcmp(cls, search->className) == 0))
+        search->found.push_back(hwnd);
     return TRUE;
 }
 
-std::vector<HWND> TopLevelDialogs(DWORD pid) {
-    Search search{pid, {}};
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const char* className) {
+    Search search{pid, className, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+namespace {
 
 struct BoxParts {
     std::string text;
@@ -115,37 +123,31 @@ BOOL CALLBACK CollectBoxParts(HWND child, LPARAM lParam) {
 // Which system icon the screen shows at rect, or nullptr when none does.
 LPCSTR SystemIconAt(const RECT& rect) {
     const int size = GetSystemMetrics(SM_CXICON);
-    HDC screen = GetDC(nullptr);
-    HDC shown = CreateCompatibleDC(screen);
-    HBITMAP shownBits = CreateCompatibleBitmap(screen, size, size);
-    SelectObject(shown, shownBits);
-    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
-    const COLORREF background = GetPixel(shown, 0, 0);
+    const ScreenDc screen;
+    const UniqueGdiObject<HBITMAP> shownBits(CreateCompatibleBitmap(screen.Get(), size, size));
+    const UniqueMemoryDc shown(CreateCompatibleDC(screen.Get()));
+    SelectObject(shown.get(), shownBits.get());
+    BitBlt(shown.get(), 0, 0, size, size, screen.Get(), rect.left, rect.top, SRCCOPY);
+    const COLORREF background = GetPixel(shown.get(), 0, 0);
 
     LPCSTR best = nullptr;
     int bestMatches = size * size * 9 / 10;  // at least 90 % of the pixels
     for (LPCSTR name : {IDI_HAND, IDI_ASTERISK, IDI_EXCLAMATION, IDI_QUESTION}) {
-        HDC drawn = CreateCompatibleDC(screen);
-        HBITMAP drawnBits = CreateCompatibleBitmap(screen, size, size);
-        SelectObject(drawn, drawnBits);
-        HBRUSH brush = CreateSolidBrush(background);
+        const UniqueGdiObject<HBITMAP> drawnBits(CreateCompatibleBitmap(screen.Get(), size, size));
+        const UniqueMemoryDc drawn(CreateCompatibleDC(screen.Get()));
+        SelectObject(drawn.get(), drawnBits.get());
+        const UniqueGdiObject<HBRUSH> brush(CreateSolidBrush(background));
         RECT all{0, 0, size, size};
-        FillRect(drawn, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, name), size, size, 0, nullptr, DI_NORMAL);
+        FillRect(drawn.get(), &all, brush.get());
+        DrawIconEx(drawn.get(), 0, 0, LoadIconA(nullptr, name), size, size, 0, nullptr, DI_NORMAL);
         int matches = 0;
         for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) matches += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
+            for (int x = 0; x < size; ++x) matches += GetPixel(drawn.get(), x, y) == GetPixel(shown.get(), x, y);
         if (matches > bestMatches) {
             bestMatches = matches;
             best = name;
         }
-        DeleteDC(drawn);
-        DeleteObject(drawnBits);
     }
-    DeleteDC(shown);
-    DeleteObject(shownBits);
-    ReleaseDC(nullptr, screen);
     return best;
 }
 
@@ -177,7 +179,7 @@ TravokProcess::TravokProcess(const std::string& args) {
         return;
     }
     WaitFor([&] {
-        for (HWND hwnd : TopLevelDialogs(Pid()))
+        for (HWND hwnd : TopLevelWindows(Pid()))
             if (GetText(hwnd) == "Travok") m_sheet = hwnd;
         return m_sheet != nullptr && Page() != nullptr;
     }, 20000);
@@ -219,7 +221,7 @@ void TravokProcess::Sync() const {
 
 std::vector<HWND> TravokProcess::Popups() const {
     std::vector<HWND> popups;
-    for (HWND hwnd : TopLevelDialogs(Pid()))
+    for (HWND hwnd : TopLevelWindows(Pid()))
         if (hwnd != m_sheet) popups.push_back(hwnd);
     return popups;
 }
@@ -227,7 +229,7 @@ std::vector<HWND> TravokProcess::Popups() const {
 bool IsProgressDialog(HWND hwnd) { return FindWindowExA(hwnd, nullptr, PROGRESS_CLASSA, nullptr) != nullptr; }
 
 HWND ProgressDialogOf(DWORD pid) {
-    for (HWND hwnd : TopLevelDialogs(pid))
+    for (HWND hwnd : TopLevelWindows(pid))
         if (IsProgressDialog(hwnd)) return hwnd;
     return nullptr;
 }
@@ -265,19 +267,33 @@ void TravokProcess::Click(HWND button) const { PostMessageA(button, BM_CLICK, 0,
 std::vector<SeenBox> TravokProcess::ClickAndCollect(HWND button) const { return SendAndCollect(button, BM_CLICK); }
 
 std::vector<SeenBox> TravokProcess::SendAndCollect(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
-    // The message is sent from a thread of its own: the send returns exactly when the
-    // handler has finished, while this thread closes the message boxes it shows.
-    std::atomic<bool> done{false};
-    std::thread clicker([&] {
+    return PendingClick(*this, window, message, wParam, lParam).Finish();
+}
+
+PendingClick::PendingClick(const TravokProcess& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    : m_app(app) {
+    m_sender = std::thread([this, window, message, wParam, lParam] {
         DWORD_PTR result = 0;
         SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 300000, &result);
-        done = true;
+        m_done = true;
     });
+}
+
+PendingClick::~PendingClick() {
+    // A test that failed half-way leaves windows open: cancel them so the handler ends.
+    for (int i = 0; i < 200 && !m_done; ++i) {
+        for (HWND popup : m_app.Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        WaitFor([&] { return m_done.load(); }, 100);
+    }
+    m_sender.join();
+}
+
+std::vector<SeenBox> PendingClick::Finish() {
     std::vector<SeenBox> seen;
-    while (!done) {
-        if (std::optional<SeenBox> box = FindBox()) {
+    while (!m_done) {
+        if (std::optional<SeenBox> box = m_app.FindBox()) {
             seen.push_back(*box);
-            CloseBox(*box);
+            m_app.CloseBox(*box);
             if (seen.size() > 20) {
                 ADD_FAILURE() << "message boxes keep coming";
                 break;
@@ -285,7 +301,6 @@ std::vector<SeenBox> TravokProcess::SendAndCollect(HWND window, UINT message, WP
         }
         Sleep(5);
     }
-    clicker.join();
     return seen;
 }
 

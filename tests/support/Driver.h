@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace travok::test {
@@ -23,6 +25,10 @@ void SetText(HWND hwnd, const std::string& text);
 std::wstring GetTextW(HWND hwnd);
 void SetTextW(HWND hwnd, const std::wstring& text);
 bool IsChecked(HWND button);
+
+// The shown top-level windows of process pid of class className (dialogs unless told;
+// nullptr: any class), topmost first.
+std::vector<HWND> TopLevelWindows(DWORD pid, const char* className = "#32770");
 
 // The progress dialog of a long run in process pid, once it shows; nullptr when none does.
 HWND ProgressDialogOf(DWORD pid);
@@ -78,6 +84,27 @@ public:
 private:
     PROCESS_INFORMATION m_info{};
     HWND m_sheet = nullptr;
+};
+
+// A click (or another message) whose handler runs modal windows that the test answers.
+// It is sent from a thread of its own, so that Finish() knows exactly when the handler
+// returned.
+class PendingClick {
+public:
+    PendingClick(const TravokProcess& app, HWND window, UINT message = BM_CLICK, WPARAM wParam = 0,
+                 LPARAM lParam = 0);
+    ~PendingClick();  // cancels whatever is still open, then waits for the handler
+    PendingClick(const PendingClick&) = delete;
+    PendingClick& operator=(const PendingClick&) = delete;
+
+    bool Done() const { return m_done; }
+    // Closes each message box shown until the handler returns; returns them in order.
+    std::vector<SeenBox> Finish();
+
+private:
+    const TravokProcess& m_app;
+    std::atomic<bool> m_done{false};
+    std::thread m_sender;
 };
 
 }  // namespace travok::test

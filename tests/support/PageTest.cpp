@@ -17,17 +17,6 @@ const char* ModeName(Mode mode) {
     return "?";
 }
 
-std::string Shifted(const std::string& bytes, const std::string& key, bool decode, size_t restartEvery) {
-    std::string out(bytes.size(), '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        size_t walked = restartEvery ? i % restartEvery : i;
-        unsigned shift = static_cast<unsigned char>(key[walked % key.size()]) - 48u;
-        unsigned byte = static_cast<unsigned char>(bytes[i]);
-        out[i] = static_cast<char>((decode ? byte - shift : byte + shift) & 0xFF);
-    }
-    return out;
-}
-
 namespace {
 
 std::string Describe(const std::vector<SeenBox>& boxes) {

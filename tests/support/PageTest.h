@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Driver.h"
+#include "ReferenceCoder.h"
 #include "UnixFaults.h"
 #include "TempFiles.h"
 #include "res/resource.h"
@@ -20,11 +21,6 @@ enum class Mode { TextToText, TextToFile, FileToText, FileToFile };
 const char* ModeName(Mode mode);
 inline bool FromFile(Mode mode) { return mode == Mode::FileToText || mode == Mode::FileToFile; }
 inline bool ToFile(Mode mode) { return mode == Mode::TextToFile || mode == Mode::FileToFile; }
-
-// The reference coder: byte i moves up (or down, to decode) by key[j] - 48 modulo 256,
-// where j = i mod key length. With restartEvery, j counts from the last multiple of
-// restartEvery instead, as File-to-File runs restart the key at every chunk.
-std::string Shifted(const std::string& bytes, const std::string& key, bool decode, size_t restartEvery = 0);
 
 // File-to-File runs restart the key at every chunk of this many bytes of the file.
 constexpr size_t kChunk = 9990;
