@@ -71,4 +71,3 @@ void CCheie::OnAbout() {
     // asks for it the same way.
     ::SendMessageW(GetParent(m_hWnd), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
 }
-

@@ -55,7 +55,7 @@ void CCheie::LoadKeyFile(const std::wstring& path) {
         ReportFileError(*this, e);
     }
     if (!fits) {
-        ShowErrorTravok(*this, IDS_KEY_TOO_LONG, MB_ICONHAND, {std::to_wstring(kTextBoxLimit)});
+        ShowErrorTravok(*this, travok::KeyTooLongText(kTextBoxLimit), MB_ICONHAND);
     }
     if (!read) return;
     m_key.SetWindowText(key);
