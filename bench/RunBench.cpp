@@ -58,7 +58,8 @@ Memory PeakMemory(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(process, &counters, sizeof counters);
-    return {counters.PeakPagefileUsage / 1048576.0, counters.PeakWorkingSetSize / 1048576.0};
+    return {static_cast<double>(counters.PeakPagefileUsage) / 1048576.0,
+            static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0};
 }
 
 void FileThroughput() {

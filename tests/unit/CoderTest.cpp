@@ -105,7 +105,7 @@ TEST(Coder, VectorisedPathMatchesTheDefinitionAtEveryLengthKeyPositionAndAlignme
         const std::string key = NumericKey(keyLength);
         travok::KeyCoder coder(Direction::Encode, key);
         for (size_t n : {0u, 1u, 15u, 16u, 33u, 64u, 65u, 200u, 4095u, 4096u, 4097u, 5004u})
-            for (size_t keyPos : {0u, 1u, keyLength - 1})
+            for (size_t keyPos : {size_t{0}, size_t{1}, keyLength - 1})
                 for (size_t misalign : {0u, 1u, 15u}) ASSERT_TRUE(CodesLikeTheDefinition(coder, key, text, n, keyPos, misalign));
     }
 }
