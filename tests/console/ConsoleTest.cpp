@@ -327,7 +327,7 @@ TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
         // the wineserver, which would wait there for a writer.
         "mkfifo in.fifo; exec 3<>in.fifo\n"
         "printf kept > out.bin\n"
-        "wine \"$exe\" code -k 7 in.fifo out.bin 2>err.txt & a=$!\n"
+        "\"$TRAVOK_WINE\" \"$exe\" code -k 7 in.fifo out.bin 2>err.txt & a=$!\n"
         "head -c 3000000 /dev/zero >&3\n"
         // The stop comes once the temporary output holds all that was sent.
         "for i in $(seq 400); do\n"
@@ -354,7 +354,7 @@ TEST(ConsoleProgress, ALongRunShowsPercentSpeedAndTimeLeft) {
         // Opened read-write, the pipe opens at once for travokc too, and fills up.
         "head -c 5000000 /dev/zero > in.bin; mkfifo out.fifo; exec 4<>out.fifo\n"
         // Wine's console on a terminal needs standard output on it too.
-        "TERM=xterm script -qfc \"wine '$exe' code -k 7 in.bin out.fifo\" terminal.txt >/dev/null &\n"
+        "TERM=xterm script -qfc \"$TRAVOK_WINE '$exe' code -k 7 in.bin out.fifo\" terminal.txt >/dev/null &\n"
         "for i in $(seq 400); do grep -q ' left' terminal.txt 2>/dev/null && break; sleep 0.05; done\n"
         "head -c 5000000 <&4 | wc -c; wait\n");
     if (!shell.Skip().empty()) GTEST_SKIP() << shell.Skip();
