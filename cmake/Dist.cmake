@@ -9,8 +9,17 @@ set(TRAVOK_DIST_DOCUMENTS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICE
 find_program(MAKENSIS makensis REQUIRED)
 set(dist_dir ${CMAKE_BINARY_DIR}/dist)
 set(TRAVOK_DIST_STAGE ${dist_dir}/stage)
-set(TRAVOK_SETUP ${dist_dir}/Travok-${PROJECT_VERSION}-setup.exe)
-set(TRAVOK_PORTABLE_ZIP ${dist_dir}/Travok-${PROJECT_VERSION}-portable.zip)
+# The 64-bit build's files say so in their names, and its installer is a 64-bit program
+# itself (NSIS's amd64 stubs), so that it sees the 64-bit Program Files and registry.
+if(TRAVOK_ARCH STREQUAL x86_64)
+  set(dist_name Travok-${PROJECT_VERSION}-x64)
+  set(nsis_build -DX64)
+else()
+  set(dist_name Travok-${PROJECT_VERSION})
+  set(nsis_build "")
+endif()
+set(TRAVOK_SETUP ${dist_dir}/${dist_name}-setup.exe)
+set(TRAVOK_PORTABLE_ZIP ${dist_dir}/${dist_name}-portable.zip)
 
 set(dist_names "")
 set(dist_copies "")
@@ -35,7 +44,7 @@ add_custom_command(OUTPUT ${TRAVOK_SETUP} ${TRAVOK_PORTABLE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${TRAVOK_DIST_STAGE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TRAVOK_DIST_STAGE}
   ${dist_copies}
-  COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DSTAGE=${TRAVOK_DIST_STAGE} -DFILES=${dist_dir}/Files.nsh
+  COMMAND ${MAKENSIS} -V2 ${nsis_build} -DVERSION=${PROJECT_VERSION} -DSTAGE=${TRAVOK_DIST_STAGE} -DFILES=${dist_dir}/Files.nsh
           -DICON=${CMAKE_SOURCE_DIR}/res/Travok.ico -DOUTFILE=${TRAVOK_SETUP} ${CMAKE_SOURCE_DIR}/installer/Travok.nsi
   COMMAND ${CMAKE_COMMAND} -E rm -f ${TRAVOK_PORTABLE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E chdir ${TRAVOK_DIST_STAGE} ${CMAKE_COMMAND} -E tar cf ${TRAVOK_PORTABLE_ZIP} --format=zip ${dist_names}

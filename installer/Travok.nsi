@@ -1,21 +1,41 @@
 ; Travok's installer and uninstaller. cmake/Dist.cmake builds it with makensis and
 ; passes VERSION, STAGE (the folder of the files to install), FILES (their list),
-; ICON and OUTFILE.
+; ICON and OUTFILE, and X64 for the 64-bit build's installer.
 ;   setup.exe [/S] [/AllUsers | /CurrentUser] [/D=folder]
 ; Per machine by default (Program Files, elevation asked for), per user on the install
 ; mode page or with /CurrentUser (the user's own programs folder, no elevation).
-Unicode true
+!ifdef X64
+  ; A 64-bit installer sees the 64-bit Program Files folder and registry view as they
+  ; are, where a 32-bit one is redirected to the 32-bit ones.
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include x64.nsh
 !include ${FILES}
 
 !define PROGID "Travok.Application"
 !define CLSID "{7C3B5A10-4E2F-11D4-8B91-00A0C95E3D27}"
 !define PUBLISHER "the Travok project"
-!define APPS_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Travok"
+; Each build has an Apps entry of its own, so that either can tell the other is there:
+; HKEY_CURRENT_USER's Uninstall key is the same in both registry views.
+!define UNINSTALL_KEYS "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!ifdef X64
+  !define APPS_KEY "${UNINSTALL_KEYS}\Travok-x64"
+  !define DISPLAY_NAME "Travok (64-bit)"
+  !define OTHER_APPS_KEY "${UNINSTALL_KEYS}\Travok"
+  !define OTHER_NAME "Travok (32-bit)"
+!else
+  !define APPS_KEY "${UNINSTALL_KEYS}\Travok"
+  !define DISPLAY_NAME "Travok"
+  !define OTHER_APPS_KEY "${UNINSTALL_KEYS}\Travok-x64"
+  !define OTHER_NAME "Travok (64-bit)"
+!endif
 
 Name "Travok"
 OutFile "${OUTFILE}"
@@ -41,6 +61,9 @@ VIAddVersionKey LegalCopyright "MIT License, ${PUBLISHER}"
 ; The uninstaller finds its mode from its own folder (un.onInit), never from whichever
 ; install the registry names first.
 !define MULTIUSER_NOUNINSTALL
+!ifdef X64
+  !define MULTIUSER_USE_PROGRAMFILES64
+!endif
 !include MultiUser.nsh
 
 !define MUI_ICON "${ICON}"
@@ -65,7 +88,44 @@ VIAddVersionKey LegalCopyright "MIT License, ${PUBLISHER}"
   Delete "$INSTDIR\${name}"
 !macroend
 
+; The registry view of this build's programs: the 64-bit one for the 64-bit build.
+!macro UseOwnRegView
+  !ifdef X64
+    SetRegView 64
+  !else
+    SetRegView default
+  !endif
+!macroend
+
+; One build at a time: both register the same ProgID and class, so uninstalling either
+; would take the server away from the other. Setup stops, changing nothing, while the
+; other build is installed for all users or for this one.
+Function RefuseOtherBuild
+  StrCpy $R0 ""
+  !ifdef X64
+    SetRegView 32
+    ReadRegStr $R0 HKLM "${OTHER_APPS_KEY}" "InstallLocation"
+  !else
+    ; 32-bit Windows has no 64-bit view, and no 64-bit Travok.
+    ${If} ${RunningX64}
+      SetRegView 64
+      ReadRegStr $R0 HKLM "${OTHER_APPS_KEY}" "InstallLocation"
+    ${EndIf}
+  !endif
+  !insertmacro UseOwnRegView
+  ${If} $R0 == ""
+    ReadRegStr $R0 HKCU "${OTHER_APPS_KEY}" "InstallLocation"
+  ${EndIf}
+  ${If} $R0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "${OTHER_NAME} is installed in $R0.$\r$\n$\r$\nUninstall it first (from Apps, or with its Uninstall.exe), then run this setup again." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
+  !insertmacro UseOwnRegView
+  Call RefuseOtherBuild
   ; /D= has set the folder already; the install mode would put its default over it.
   StrCpy $0 $INSTDIR
   !insertmacro MULTIUSER_INIT
@@ -114,7 +174,7 @@ Function RegisterServer
 FunctionEnd
 
 Function WriteAppsEntry
-  WriteRegStr SHCTX "${APPS_KEY}" "DisplayName" "Travok"
+  WriteRegStr SHCTX "${APPS_KEY}" "DisplayName" "${DISPLAY_NAME}"
   WriteRegStr SHCTX "${APPS_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr SHCTX "${APPS_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr SHCTX "${APPS_KEY}" "DisplayIcon" '"$INSTDIR\Travok.exe",0'
@@ -142,6 +202,7 @@ SectionEnd
 Var ownFolder
 
 Function un.onInit
+  !insertmacro UseOwnRegView
   GetFullPathName /SHORT $ownFolder "$INSTDIR"
   ReadRegStr $R0 HKLM "${APPS_KEY}" "InstallLocation"
   GetFullPathName /SHORT $R0 "$R0"

@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """The built installer, portable zip and uninstaller, as a Windows user meets them.
 
-  installer_test.py WINE_RUN SETUP ZIP STAGE VERSION WORK_DIR CLIENT_VBS
+  installer_test.py WINE_RUN SETUP ZIP STAGE VERSION WORK_DIR CLIENT_VBS POST_COMMAND ARCH
 
-In a fresh Wine prefix under WORK_DIR, on an Xvfb display of its own: a silent install
+ARCH is the build (i686 or x86_64) whose installer SETUP is; the prefix is as wide as
+the build. In a fresh Wine prefix under WORK_DIR, on an Xvfb display of its own: a silent install
 per machine into a folder with a space in its name; its files, shortcut, automation
 keys and Apps entry; a VBScript client against the installed server with nothing
 started before it; Travok's own refresh rewriting what the installer wrote; an upgrade
 in place; a silent uninstall that takes away all the install added, and only that.
 Then the same for an install for the current user alone, and a portable copy in a
-folder named in several scripts. Prints a line per check, "FAIL ..." for each failure,
+folder named in several scripts. First of all, setup stops while the other build is
+installed, and installs into the build's own Program Files folder by default. Prints a line per check, "FAIL ..." for each failure,
 and "all checks passed" at the end.
 """
 import os
@@ -23,7 +25,12 @@ import zipfile
 
 PROGID = "Travok.Application"
 CLSID = "{7C3B5A10-4E2F-11D4-8B91-00A0C95E3D27}"
-APPS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Travok"
+UNINSTALL_KEYS = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# Each build's Apps entry: (key, display name, file name's tag). Set by main() for the
+# build under test.
+BUILDS = {"i686": (UNINSTALL_KEYS + r"\Travok", "Travok", ""),
+          "x86_64": (UNINSTALL_KEYS + r"\Travok-x64", "Travok (64-bit)", "-x64")}
+APPS_KEY = DISPLAY_NAME = None
 OTHER_CLSID = "{0E2B7F30-1C55-4A41-9D0C-6E1F00C0FFEE}"
 MACHINE_DIR = r"C:\Program Files\Travok Test"
 
@@ -223,7 +230,7 @@ def check_install(prefix, stage, version, install_dir, hive_name, shortcut, what
     check(no_server_keys(other), f"{what}: no keys in the other hive")
 
     apps = hive.get(APPS_KEY.lower(), {})
-    check(apps.get("displayname") == "Travok" and apps.get("displayversion") == version
+    check(apps.get("displayname") == DISPLAY_NAME and apps.get("displayversion") == version
           and apps.get("publisher") == "the Travok project", f"{what}: Apps entry's name, version, publisher", apps)
     check(apps.get("displayicon", "").startswith(f'"{install_dir}\\Travok.exe"'), f"{what}: Apps entry's icon")
     check(isinstance(apps.get("estimatedsize"), int) and apps["estimatedsize"] > 100, f"{what}: Apps entry's size")
@@ -264,6 +271,39 @@ def uninstall(prefix, hive, what):
     check(quiet.endswith(" /S"), f"{what}: Apps entry's quiet uninstall command", quiet)
     prefix.run_command_line(quiet)
     check(prefix.wait_idle(), f"{what}: the uninstaller finished")
+
+
+def other_build_refused(prefix, args):
+    """Setup changes nothing while the other build is installed, for all users (in the
+    other registry view, which only a 64-bit prefix has) or for the user; once it is
+    gone, a plain silent install goes to the build's own Program Files folder."""
+    other_key = [key for arch, (key, _, _) in BUILDS.items() if arch != args.arch][0]
+    places = [("HKEY_CURRENT_USER\\" + other_key, "for the user")]
+    if args.arch == "x86_64":
+        places.append(("HKEY_LOCAL_MACHINE\\" + other_key.replace("Software", r"Software\Wow6432Node", 1),
+                       "for all users, 32-bit"))
+    default_dir = r"C:\Program Files\Travok"
+    for key, where in places:
+        what = f"other build installed {where}"
+        prefix.import_reg(f'[{key}]\n"InstallLocation"="C:\\\\Other Travok"\n')
+        rc, _ = prefix.run(windows_path(args.setup), "/S")
+        check(rc == 2, f"{what}: silent setup stops with exit code 2", rc)
+        machine, user = prefix.registry()
+        check(not os.path.exists(prefix.host_path(default_dir)) and no_server_keys(machine) and no_server_keys(user)
+              and APPS_KEY.lower() not in machine and APPS_KEY.lower() not in user, f"{what}: nothing installed")
+        prefix.import_reg(f"[-{key}]\n")
+
+    what = "default folder"
+    rc, _ = prefix.run(windows_path(args.setup), "/S")
+    check(rc == 0, f"{what}: silent install exits 0", rc)
+    check(os.path.isfile(prefix.host_path(default_dir + r"\Travok.exe")),
+          f"{what}: installed into {default_dir}, the folder of {args.arch} programs")
+    machine, _ = prefix.registry()
+    if args.arch == "x86_64":
+        check(not any(key.startswith(r"software\classes\wow6432node\clsid\{") and CLSID.lower() in key
+                      for key in machine), f"{what}: the class registered in the 64-bit view only")
+    uninstall(prefix, machine, what)
+    check_removed(prefix, default_dir, r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Travok.lnk", what)
 
 
 def machine_install(prefix, args):
@@ -365,15 +405,19 @@ def portable_zip(args):
 class Args:
     def __init__(self, argv):
         (self.wine_run, self.setup, self.zip, self.stage, self.version, self.work, self.client,
-         self.post_command) = argv
+         self.post_command, self.arch) = argv
 
 
 def main():
+    global APPS_KEY, DISPLAY_NAME
     args = Args(sys.argv[1:])
-    check(os.path.basename(args.setup) == f"Travok-{args.version}-setup.exe", "installer named by the version")
+    APPS_KEY, DISPLAY_NAME, tag = BUILDS[args.arch]
+    check(os.path.basename(args.setup) == f"Travok-{args.version}{tag}-setup.exe", "installer named by the version")
+    check(os.path.basename(args.zip) == f"Travok-{args.version}{tag}-portable.zip", "zip named by the version")
     portable_zip(args)
     prefix = Prefix(args.wine_run, args.work)
     try:
+        other_build_refused(prefix, args)
         machine_install(prefix, args)
         user_install(prefix, args)
         portable_copy(prefix, args)
