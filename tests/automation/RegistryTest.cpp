@@ -121,6 +121,32 @@ TEST_F(Registry, NameKeysKeepTheirValuesWhileServerKeysAreRewritten) {
     for (const Entry& entry : expected) EXPECT_TRUE(HasValue(entry.key, entry.value));
 }
 
+// Where 64-bit Windows keeps two registry views, the class key is written to the view of
+// the program's own width (the 32-bit one is WOW6432Node), which is where COM looks first
+// for a client of that width. A 32-bit Windows has one view, which both flags open.
+// (Windows shares the ProgID key between the views; Wine 8 does not, so that is left to
+// Windows.)
+TEST_F(Registry, TheClassKeyLivesInTheViewOfTheProgramsWidth) {
+    UserStart();
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    const bool build64 = sizeof(void*) == 8;
+    const bool twoViews = build64 || wow64;
+    SCOPED_TRACE(build64 ? "64-bit build" : wow64 ? "32-bit build on 64-bit Windows" : "32-bit build on 32-bit Windows");
+    const auto inView = [](REGSAM view, const std::string& key) {
+        HKEY handle = nullptr;
+        const std::string path = "Software\\Classes\\" + key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+        RegCloseKey(handle);
+        return true;
+    };
+    const REGSAM own = build64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    const REGSAM other = build64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    EXPECT_TRUE(inView(own, kClsidKey + "\\LocalServer32"));
+    EXPECT_EQ(inView(other, kClsidKey), !twoViews) << "the class key in the other view";
+    EXPECT_TRUE(inView(own, kProgIdKey + "\\CLSID"));
+}
+
 TEST_F(Registry, AClientStartedRunWritesNothing) {
     for (const char* switchText : {"-Embedding", "/Automation"}) {
         SCOPED_TRACE(switchText);

@@ -78,6 +78,15 @@ TEST_F(Shell, SheetShowsOneTabAndTheFourStandardButtons) {
     }
 }
 
+// The Action! button shows the program's icon beside its text, which only the common
+// controls of version 6 draw. They are bound by the manifest, which must name the
+// build's own architecture: one naming x86 in a 64-bit program binds the old controls.
+TEST_F(Shell, TheActionButtonShowsTheProgramIcon) {
+    DWORD_PTR image = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(app.Item(IDC_ACTION), BM_GETIMAGE, IMAGE_ICON, 0, SMTO_NORMAL, 10000, &image));
+    EXPECT_NE(image, 0u);
+}
+
 TEST_F(Shell, AboutBoxOpensFromTheSystemMenuCommandAndClosesWithOk) {
     SetText(app.Item(IDC_INPUT), "unchanged");
     // The low four bits of a system command belong to the platform and are ignored.
