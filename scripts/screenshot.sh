@@ -4,11 +4,11 @@
 # the build's wine-run on its private Xvfb, captures each window once it has settled,
 # opens the About box through the main window's system command (bin/postcommand.exe,
 # no mouse needed), and ends the program again.
-#   scripts/screenshot.sh [BUILD_DIR]     (default: build)
+#   scripts/screenshot.sh [BUILD_DIR]     (default: build/i686)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" 2>/dev/null && pwd) || { echo "screenshot: no build folder ${1:-build}" >&2; exit 1; }
+build=$(cd "${1:-$root/build/i686}" 2>/dev/null && pwd) || { echo "screenshot: no build folder ${1:-build/i686}" >&2; exit 1; }
 docs="$root/docs"
 run="$build/wine-run"
 exe="$build/bin/Travok.exe"
