@@ -1,5 +1,5 @@
-// Owners for what tests open from Windows: kernel handles and GDI objects, given back
-// when the owner goes, on every way out of a test.
+// Owners for what tests open from Windows: kernel handles (the program's own owner) and
+// GDI objects, given back when the owner goes, on every way out of a test.
 #pragma once
 
 #include <windows.h>
@@ -7,15 +7,11 @@
 #include <memory>
 #include <type_traits>
 
+#include "framework/Handles.h"
+
 namespace travok::test {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
-// A kernel handle (process, thread, file, pipe, snapshot); INVALID_HANDLE_VALUE is none.
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+using ::UniqueHandle;
 
 struct GdiObjectDeleter {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }

@@ -1,0 +1,60 @@
+// Owners for what the program gets from Windows to give back: kernel handles, COM
+// interface pointers and memory a call allocated with LocalAlloc. Each is given back when
+// its owner goes, on every way out, exceptions included.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <utility>
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+// A kernel handle (process, thread, file, event, pipe, snapshot); INVALID_HANDLE_VALUE is
+// none.
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+// Memory that a call such as FormatMessage or CommandLineToArgvW allocated for its caller.
+template <class T>
+using UniqueLocal = std::unique_ptr<T, LocalFreer>;
+
+// One reference to a COM object, released when the owner goes.
+template <class Interface>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_object = std::exchange(other.m_object, nullptr);
+        }
+        return *this;
+    }
+
+    Interface* Get() const { return m_object; }
+    Interface* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+
+    // For a call that hands back a new reference (CoCreateInstance, QueryInterface):
+    // what was held is released first.
+    void** Put() {
+        Reset();
+        return reinterpret_cast<void**>(&m_object);
+    }
+    void Reset() {
+        if (m_object) std::exchange(m_object, nullptr)->Release();
+    }
+
+private:
+    Interface* m_object = nullptr;
+};
