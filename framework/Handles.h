@@ -45,12 +45,13 @@ public:
     Interface* operator->() const { return m_object; }
     explicit operator bool() const { return m_object != nullptr; }
 
-    // For a call that hands back a new reference (CoCreateInstance, QueryInterface):
-    // what was held is released first.
-    void** Put() {
+    // The place for a call that hands back a new reference (CoCreateInstance,
+    // QueryInterface) to store it; what was held is released first.
+    Interface** Put() {
         Reset();
-        return reinterpret_cast<void**>(&m_object);
+        return &m_object;
     }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     void Reset() {
         if (m_object) std::exchange(m_object, nullptr)->Release();
     }

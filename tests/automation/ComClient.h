@@ -1,6 +1,6 @@
-// What the automation tests share: COM pointers and variants that free themselves,
-// calls through IDispatch with every out-parameter kept, the Travok.exe processes of
-// the prefix, and the server's registry entries.
+// What the automation tests share: COM pointers (the program's own owner) and variants
+// that free themselves, calls through IDispatch with every out-parameter kept, the
+// Travok.exe processes of the prefix, and the server's registry entries.
 #pragma once
 
 #include <windows.h>
@@ -17,34 +17,12 @@
 #include <utility>
 #include <vector>
 
+#include "framework/Handles.h"
 #include "shell/ServerIds.h"
 
 namespace travok::test {
 
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { Reset(); }
-
-    T* Get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    // The place for a COM call to store a new pointer into.
-    T** Put() {
-        Reset();
-        return &m_p;
-    }
-    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    void Reset() {
-        if (m_p) std::exchange(m_p, nullptr)->Release();
-    }
-
-private:
-    T* m_p = nullptr;
-};
+using ::ComPtr;
 
 class Variant {
 public:
