@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "Handles.h"
 #include "String.h"
 #include "WinApp.h"
 
@@ -130,20 +131,13 @@ std::string CCmdTarget::GetErrorSource() const {
 }
 
 std::string CCmdTarget::GetErrorDescription(HRESULT scode) const {
-    wchar_t* text = nullptr;
+    wchar_t* allocated = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(scode), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring_view view(text ? text : L"", text ? n : 0);
+                             nullptr, static_cast<DWORD>(scode), 0, reinterpret_cast<LPWSTR>(&allocated), 0, nullptr);
+    const UniqueLocal<wchar_t> text(allocated);
+    std::wstring_view view(text ? text.get() : L"", text ? n : 0);
     while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n')) view.remove_suffix(1);
-    std::string description;
-    try {
-        description = WideToAnsi(view);
-    } catch (...) {
-        LocalFree(text);
-        throw;
-    }
-    LocalFree(text);
-    return description;
+    return WideToAnsi(view);
 }
 
 void CCmdTarget::FillException(EXCEPINFO* excepInfo, HRESULT scode, const std::string* description) const {

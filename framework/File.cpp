@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "Handles.h"
 #include "Path.h"
 
 int CFileException::OsErrorToException(LONG osError) {
@@ -89,9 +90,9 @@ void CFile::Open(const std::wstring& path, UINT flags) {
     }
     DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
-    HANDLE h = CreateFileW(ExtendedLengthPath(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), access, share, nullptr, create,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
         LONG error = static_cast<LONG>(GetLastError());
         // Wine answers "file not found" for a name on a drive that does not exist,
         // even for a file to be created; Windows answers "path not found".
@@ -99,13 +100,11 @@ void CFile::Open(const std::wstring& path, UINT flags) {
         throw CFileException(CFileException::OsErrorToException(error), error, path);
     }
     if (flags & typeNoDevice) {
-        const DWORD type = GetFileType(h);
-        if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
-            CloseHandle(h);
+        const DWORD type = GetFileType(file.get());
+        if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE)
             throw CFileException(CFileException::invalidFile, ERROR_BAD_FILE_TYPE, path);
-        }
     }
-    m_hFile = h;
+    m_hFile = file.release();
     m_strFilePath = FullPath(path);
     if (m_strFilePath.empty()) m_strFilePath = path;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 struct HandleCloser {
@@ -16,6 +17,21 @@ struct HandleCloser {
 // A kernel handle (process, thread, file, event, pipe, snapshot); INVALID_HANDLE_VALUE is
 // none.
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// An opaque handle that one function gives back (FindClose, DragFinish, ...): for
+// HANDLE-typed ones the function decides, not CloseHandle. Null is none.
+template <auto Release>
+struct ReleaseWith {
+    template <class Handle>
+    void operator()(Handle handle) const {
+        Release(handle);
+    }
+};
+template <class Handle, auto Release>
+using UniqueOwner = std::unique_ptr<std::remove_pointer_t<Handle>, ReleaseWith<Release>>;
+
+// A search from FindFirstFileW. INVALID_HANDLE_VALUE is no search: keep it out.
+using UniqueFind = UniqueOwner<HANDLE, FindClose>;
 
 struct LocalFreer {
     void operator()(void* memory) const { LocalFree(memory); }

@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 
+#include "Handles.h"
 #include "Win.h"
 
 namespace {
@@ -45,8 +46,9 @@ DWORD WINAPI UnregisterCalledInterfaces(void*) {
 // flight takes milliseconds.
 void WaitForLateAnswersUnderWine() {
     constexpr DWORD kCapMs = 1000;
-    HANDLE waiter = CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr);
-    if (!waiter) return;
+    const UniqueHandle thread(CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr));
+    if (!thread) return;
+    HANDLE waiter = thread.get();
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD spent = GetTickCount() - start;
@@ -58,5 +60,4 @@ void WaitForLateAnswersUnderWine() {
             DispatchMessageW(&msg);
         }
     }
-    CloseHandle(waiter);
 }

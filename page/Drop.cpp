@@ -1,9 +1,8 @@
 // Files dropped onto the page, from Explorer or any program that drags files: where the
 // file lands says what it is for.
-#include <memory>
-
 #include "Cheie.h"
 #include "Messages.h"
+#include "framework/Handles.h"
 #include "framework/Path.h"
 #include "res/resource.h"
 
@@ -11,10 +10,7 @@
 
 namespace {
 
-struct DropFinisher {
-    void operator()(HDROP drop) const { DragFinish(drop); }
-};
-using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropFinisher>;
+using DropHandle = UniqueOwner<HDROP, DragFinish>;
 
 std::wstring DroppedFile(HDROP drop, UINT index) {
     const UINT length = DragQueryFileW(drop, index, nullptr, 0);
