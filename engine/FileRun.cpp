@@ -55,6 +55,24 @@ private:
     bool m_closed = false;
 };
 
+// Joins the writer when the reader leaves, by any way. Closing its queue first stops it
+// after the blocks already handed over, so the join cannot wait for a block that will
+// never come.
+class WriterJoin {
+public:
+    WriterJoin(std::thread& writer, Handover<Filled>& filled) : m_writer(writer), m_filled(filled) {}
+    ~WriterJoin() {
+        m_filled.Close();
+        m_writer.join();
+    }
+    WriterJoin(const WriterJoin&) = delete;
+    WriterJoin& operator=(const WriterJoin&) = delete;
+
+private:
+    std::thread& m_writer;
+    Handover<Filled>& m_filled;
+};
+
 }  // namespace
 
 bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& progress, KeyWalk walk) {
@@ -69,50 +87,56 @@ bool CodeFile(const KeyCoder& coder, CFile& input, CFile& output, RunProgress& p
     std::atomic<bool> writerStopped{false};
     bool complete = false;  // the writer reached the end mark
     std::thread writer([&] {
-        for (Filled block{}; filled.Pop(block);) {
-            if (block.count == 0) {
-                complete = block.data != nullptr;
-                break;
-            }
-            if (progress.cancel) break;
-            try {
+        // Nothing may leave a thread's function: the process would end. A failed write,
+        // or no memory for the queue, stops the writer and is raised by the reader.
+        try {
+            for (Filled block{}; filled.Pop(block);) {
+                if (block.count == 0) {
+                    complete = block.data != nullptr;
+                    break;
+                }
+                if (progress.cancel) break;
                 output.Write(block.data, block.count);
-            } catch (...) {
-                writeError = std::current_exception();
-                break;
+                progress.done += block.count;
+                empty.Push(block.data);
             }
-            progress.done += block.count;
-            empty.Push(block.data);
+        } catch (...) {
+            writeError = std::current_exception();
         }
         writerStopped = true;
         empty.Close();  // wakes the reader, which stops at its next block
     });
 
     std::exception_ptr readError;
-    std::uint64_t offset = 0;
-    bool ended = false;
-    std::uint8_t* data = nullptr;
-    while (!progress.cancel && !writerStopped && empty.Pop(data)) {
-        UINT got = 0;
-        try {
-            got = input.Read(data, static_cast<UINT>(kRunBlock));
-        } catch (...) {
-            readError = std::current_exception();
-            break;
+    {
+        // Whatever ends the reading, an exception included (the queue allocates), the
+        // writer is stopped and joined here: a thread destroyed while joinable ends the
+        // process without a word.
+        const WriterJoin join(writer, filled);
+        std::uint64_t offset = 0;
+        bool ended = false;
+        std::uint8_t* data = nullptr;
+        while (!progress.cancel && !writerStopped && empty.Pop(data)) {
+            UINT got = 0;
+            try {
+                got = input.Read(data, static_cast<UINT>(kRunBlock));
+            } catch (...) {
+                readError = std::current_exception();
+                break;
+            }
+            if (walk == KeyWalk::Continuous)
+                CodeTextBlock(coder, data, got, offset);
+            else
+                CodeFileBlock(coder, data, got, offset);
+            offset += got;
+            filled.Push({data, got});
+            if (got == 0) {
+                ended = true;
+                break;
+            }
         }
-        if (walk == KeyWalk::Continuous)
-            CodeTextBlock(coder, data, got, offset);
-        else
-            CodeFileBlock(coder, data, got, offset);
-        offset += got;
-        filled.Push({data, got});
-        if (got == 0) {
-            ended = true;
-            break;
-        }
+        if (!ended) filled.Push({nullptr, 0});
     }
-    if (!ended) filled.Push({nullptr, 0});
-    writer.join();
 
     if (readError) std::rethrow_exception(readError);
     if (writeError) std::rethrow_exception(writeError);
