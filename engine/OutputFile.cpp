@@ -5,6 +5,7 @@
 #include <atomic>
 #include <set>
 
+#include "framework/Handles.h"
 #include "framework/Path.h"
 
 namespace travok {
@@ -29,18 +30,31 @@ std::wstring Hex(unsigned value) {
 std::set<std::wstring> WineReplaceLeftovers(const std::wstring& folder) {
     std::set<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(ExtendedLengthPath(folder + L"rf*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    HANDLE first = FindFirstFileW(ExtendedLengthPath(folder + L"rf*.tmp").c_str(), &found);
+    if (first == INVALID_HANDLE_VALUE) return names;
+    const UniqueFind search(first);
     do {
         if (found.nFileSizeLow == 0 && found.nFileSizeHigh == 0) names.insert(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     return names;
 }
 
 }  // namespace
 
-OutputFile::OutputFile(const std::wstring& path) : m_path(path), m_target(FullPath(path)) {
+std::wstring CreateFreeTemporary(CFile& file, const std::wstring& folder, unsigned number) {
+    for (;; ++number) {
+        std::wstring name = folder + L"~travok-" + Hex(number) + L".tmp";
+        try {
+            file.Open(name, CFile::modeWrite | CFile::shareExclusive | CFile::modeCreateNew);
+            return name;
+        } catch (const CFileException& e) {
+            if (e.m_lOsError != ERROR_FILE_EXISTS && e.m_lOsError != ERROR_ALREADY_EXISTS) throw;
+        }
+    }
+}
+
+OutputFile::OutputFile(const std::wstring& path, FileReplacer& replacer)
+    : m_replacer(replacer), m_path(path), m_target(FullPath(path)) {
     // An existing output is opened for writing, exclusively, and left as it is: access
     // denied, sharing violations (the input under another name among them) and devices
     // show now, before anything is coded.
@@ -57,19 +71,14 @@ OutputFile::OutputFile(const std::wstring& path) : m_path(path), m_target(FullPa
     if (m_target.empty() || m_target.back() == L'\\')
         throw CFileException(CFileException::badPath, ERROR_PATH_NOT_FOUND, path);
 
+    // Names that differ between processes, and between the outputs of one process.
     static std::atomic<unsigned> counter{0};
     const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
-    for (;;) {
-        m_temporary = Folder(m_target) + L"~travok-" + Hex(seed + counter++) + L".tmp";
-        try {
-            m_file.Open(m_temporary, CFile::modeWrite | CFile::shareExclusive | CFile::modeCreateNew);
-            break;
-        } catch (const CFileException& e) {
-            m_temporary.clear();
-            if (e.m_lOsError == ERROR_FILE_EXISTS || e.m_lOsError == ERROR_ALREADY_EXISTS) continue;
-            // Whatever keeps the temporary file from being made keeps the output from it.
-            throw CFileException(e.m_cause, e.m_lOsError, path);
-        }
+    try {
+        m_temporary = CreateFreeTemporary(m_file, Folder(m_target), seed + counter++);
+    } catch (const CFileException& e) {
+        // Whatever keeps the temporary file from being made keeps the output from it.
+        throw CFileException(e.m_cause, e.m_lOsError, path);
     }
     m_file.SetFilePath(m_target);
 }
@@ -92,30 +101,30 @@ void OutputFile::Commit() {
     if (m_temporary.empty()) return;
     const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
     const auto targetExists = [&] { return GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES; };
-    bool done = false;
+    DWORD error = ERROR_FILE_NOT_FOUND;  // until a replace or move says otherwise
     if (m_replaces && m_target.size() < kWineReplaceLimit) {
         const std::wstring folder = Folder(m_target);
         const std::set<std::wstring> before = WineReplaceLeftovers(folder);
-        done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr);
-        const LONG error = static_cast<LONG>(GetLastError());
-        if (!done) {
+        error = m_replacer.Replace(target, temporary);
+        if (error != NO_ERROR) {
             for (const std::wstring& name : WineReplaceLeftovers(folder))
                 if (!before.count(name)) DeleteFileW(ExtendedLengthPath(folder + name).c_str());
             // Only an output that went away during the run lets the result become a new file.
-            if (error != ERROR_FILE_NOT_FOUND || targetExists()) Fail(error);
+            if (error != ERROR_FILE_NOT_FOUND || targetExists()) Fail(static_cast<LONG>(error));
         }
     } else if (m_replaces) {
         // A path too long for ReplaceFileW: the result takes the output's attributes, and
         // is renamed over it.
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
-        done = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!done && targetExists()) Fail(static_cast<LONG>(GetLastError()));
+        error = m_replacer.Move(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (error != NO_ERROR && targetExists()) Fail(static_cast<LONG>(error));
     }
     // A new output: never over a file that appeared meanwhile.
-    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
-        Fail(static_cast<LONG>(GetLastError()));
+    if (error != NO_ERROR) {
+        error = m_replacer.Move(temporary, target, MOVEFILE_WRITE_THROUGH);
+        if (error != NO_ERROR) Fail(static_cast<LONG>(error));
+    }
     m_temporary.clear();
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "FileReplacer.h"
 #include "framework/File.h"
 
 namespace travok {
@@ -14,7 +15,9 @@ public:
     // writable now: access denied, a sharing violation or a device is raised here, as
     // CFileException naming path, before anything is coded. A regular file, existing or
     // not, gets a temporary file in its folder; a pipe is written directly.
-    explicit OutputFile(const std::wstring& path);
+    explicit OutputFile(const std::wstring& path) : OutputFile(path, SystemFileReplacer::Instance()) {}
+    // The same, putting the result in place through replacer, which must outlive it.
+    OutputFile(const std::wstring& path, FileReplacer& replacer);
     // Without Commit, the temporary file is removed and the output left as it was.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -34,11 +37,18 @@ private:
     // Gives up the result and raises error, naming the output as typed.
     [[noreturn]] void Fail(LONG error);
 
+    FileReplacer& m_replacer;
     std::wstring m_path;       // as typed
     std::wstring m_target;     // full path
     std::wstring m_temporary;  // full path, beside m_target
     bool m_replaces = false;   // the output existed
     CFile m_file;
 };
+
+// Creates a new file in folder (a full path ending in '\\') under the first free name
+// "~travok-<8 hex digits>.tmp", counting from number, and opens it into file for
+// writing, exclusively. Returns its full path. A name that is taken is passed over;
+// any other failure is raised as the open raised it.
+std::wstring CreateFreeTemporary(CFile& file, const std::wstring& folder, unsigned number);
 
 }  // namespace travok
