@@ -7,7 +7,8 @@
  *   shrinks.bin  says 30000 bytes, yet reads end at 12000: it shrank after it was measured
  *   gate.bin     32 MiB; a read past its first 8 MiB waits until the file DIR.open exists,
  *                so a test holds a long run half-way and lets it go when it likes
- *   breaks.bin   32 MiB; a read past its first 8 MiB fails with EIO
+ *   breaks.bin   32 MiB; a read past its first 8 MiB fails with EIO, and leaves the file
+ *                DIR.broke, so a test knows the reader has met the fault
  * Byte i of every readable file is 'a' + (7 * i + i / 97) % 26. Built for Linux. */
 #include <stdlib.h>
 #include <errno.h>
@@ -27,6 +28,7 @@ static const struct { const char *name; unsigned long size, readable; } files[] 
 enum { NFILES = sizeof files / sizeof files[0], ROOT = 1 };
 static int fd;
 static char gate[4200];  /* the file whose existence opens gate.bin past its first 8 MiB */
+static char broke[4200]; /* made when breaks.bin fails a read */
 
 static void reply(unsigned long long unique, int error, const void *data, size_t size) {
     struct fuse_out_header out = {sizeof out + size, -error, unique};
@@ -54,6 +56,7 @@ int main(int argc, char **argv) {
     snprintf(options, sizeof options, "fd=%d,rootmode=40000,user_id=%u,group_id=%u,allow_other,max_read=65536", fd,
              (unsigned)getuid(), (unsigned)getgid());
     snprintf(gate, sizeof gate, "%s.open", argv[1]);
+    snprintf(broke, sizeof broke, "%s.broke", argv[1]);
     if (mount("eiofs", argv[1], "fuse.eiofs", MS_NOSUID | MS_NODEV, options) != 0) { perror("mount"); return 1; }
     if (daemon(0, 0) != 0) { perror("daemon"); umount2(argv[1], MNT_DETACH); return 1; }
     for (;;) {
@@ -107,6 +110,10 @@ int main(int argc, char **argv) {
             char data[65536];
             const char *name = files[node - 2].name;
             if (end == 0 || (strcmp(name, "breaks.bin") == 0 && r->offset >= HALFWAY)) {
+                if (end != 0) {
+                    int made = open(broke, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                    if (made >= 0) close(made);
+                }
                 reply(h->unique, EIO, NULL, 0);
                 break;
             }
