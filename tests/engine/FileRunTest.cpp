@@ -148,7 +148,9 @@ TEST_P(FileRun, WritesTheReferenceCodingOfWhatItRead) {
     Pipe stuck;
     CFile out;
     const std::wstring outPath = dir.FileW(L"out.bin");
+    const std::string broke = dir.File("eio.broke");  // eiofs writes here as it fails the read
     if (c.outcome == Outcome::ReadAndWriteFail) {
+        WriteBytes(broke, "");
         out.Attach(stuck.write.release(), L"output pipe");
     } else if (c.out == End::Pipe) {
         drain = std::make_unique<PipeDrain>(c.outcome == Outcome::WriteFailsPartWay ? 100000 : SIZE_MAX);
@@ -185,10 +187,9 @@ TEST_P(FileRun, WritesTheReferenceCodingOfWhatItRead) {
         gate.write.reset();
     }
     if (c.outcome == Outcome::ReadAndWriteFail) {
-        // eiofs leaves this file when it fails the read; the writer is still waiting to
-        // write the first block. Taking the pipe's reader away fails that write too.
-        const std::string broke = dir.File("eio.broke");
-        ASSERT_TRUE(WaitFor([&] { return FileExists(broke); }, 60000)) << "the read past 8 MiB never came";
+        // Once the read has failed, while the writer still waits to write the first
+        // block, taking the pipe's reader away fails that write too.
+        ASSERT_TRUE(WaitFor([&] { return !ReadBytes(broke).empty(); }, 60000)) << "the read past 8 MiB never came";
         stuck.read.reset();
     }
 

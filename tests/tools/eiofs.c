@@ -7,8 +7,8 @@
  *   shrinks.bin  says 30000 bytes, yet reads end at 12000: it shrank after it was measured
  *   gate.bin     32 MiB; a read past its first 8 MiB waits until the file DIR.open exists,
  *                so a test holds a long run half-way and lets it go when it likes
- *   breaks.bin   32 MiB; a read past its first 8 MiB fails with EIO, and leaves the file
- *                DIR.broke, so a test knows the reader has met the fault
+ *   breaks.bin   32 MiB; a read past its first 8 MiB fails with EIO, and adds a line to
+ *                the file DIR.broke if a test made one, so it knows the reader met the fault
  * Byte i of every readable file is 'a' + (7 * i + i / 97) % 26. Built for Linux. */
 #include <stdlib.h>
 #include <errno.h>
@@ -28,7 +28,7 @@ static const struct { const char *name; unsigned long size, readable; } files[] 
 enum { NFILES = sizeof files / sizeof files[0], ROOT = 1 };
 static int fd;
 static char gate[4200];  /* the file whose existence opens gate.bin past its first 8 MiB */
-static char broke[4200]; /* made when breaks.bin fails a read */
+static char broke[4200]; /* written to, when it exists, as breaks.bin fails a read */
 
 static void reply(unsigned long long unique, int error, const void *data, size_t size) {
     struct fuse_out_header out = {sizeof out + size, -error, unique};
@@ -110,9 +110,10 @@ int main(int argc, char **argv) {
             char data[65536];
             const char *name = files[node - 2].name;
             if (end == 0 || (strcmp(name, "breaks.bin") == 0 && r->offset >= HALFWAY)) {
-                if (end != 0) {
-                    int made = open(broke, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-                    if (made >= 0) close(made);
+                int told = end != 0 ? open(broke, O_WRONLY | O_APPEND | O_CLOEXEC) : -1;
+                if (told >= 0) {
+                    if (write(told, "broke\n", 6) < 0) { /* the test then waits in vain and fails */ }
+                    close(told);
                 }
                 reply(h->unique, EIO, NULL, 0);
                 break;
