@@ -219,7 +219,8 @@ TEST_P(FileRun, WritesTheReferenceCodingOfWhatItRead) {
         EXPECT_FALSE(error);
         EXPECT_FALSE(complete);
         EXPECT_EQ(progress.done, c.outcome == Outcome::CancelBeforeStart ? 0 : fed);
-        EXPECT_TRUE(written == expected.substr(0, progress.done)) << written.size() << " bytes written";
+        EXPECT_TRUE(written == expected.substr(0, written.size())) << written.size() << " bytes written";
+        EXPECT_EQ(written.size(), progress.done);
         break;
     case Outcome::ReadFailsAtOnce:
         ASSERT_TRUE(error);
