@@ -34,19 +34,12 @@ void Message(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, text); }
 // key is there.
 int LoadKey(const Request& request, std::string& key) {
     if (request.keyFile) {
-        try {
-            CFile file;
-            file.Open(*request.keyFile, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-            const bool fits = ReadKey(file, key);
-            file.Close();
-            if (!fits) {
-                Message(KeyTooLongText());
-                return kFailed;
-            }
-        } catch (const CFileException& e) {
-            Message(FileErrorText(e));
+        LoadedKey loaded = LoadKeyFile(*request.keyFile);
+        if (!loaded.error.empty()) {
+            Message(loaded.error);
             return kFailed;
         }
+        key = std::move(*loaded.key);
     } else {
         key = WideToAnsi(*request.key);
     }
