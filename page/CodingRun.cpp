@@ -6,7 +6,7 @@
 #include "Cheie.h"
 #include "Messages.h"
 #include "ProgressDialog.h"
-#include "engine/FileRun.h"
+#include "engine/FileToFile.h"
 #include "engine/OutputFile.h"
 #include "framework/Path.h"
 #include "res/resource.h"
@@ -130,21 +130,10 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         return;
     }
     try {
-        // The input is opened first and exclusively: when it cannot be opened the output
-        // is never touched, and the same file under another name cannot be the output.
-        CFile input;
-        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        travok::OutputFile output(outputPath);
-        travok::RunProgress progress;
-        if (GetFileType(input.GetHandle()) == FILE_TYPE_DISK) progress.total = input.GetLength();
-
+        travok::FileToFile run(travok::NamedFile{inputPath}, travok::NamedFile{outputPath});
         const std::wstring name = inputPath.substr(inputPath.find_last_of(L"\\/") + 1);
-        const bool complete = RunWithProgress(name, !m_bCode, progress, [&] {
-            return travok::CodeFile(coder, input, output.File(), progress);
-        });
         // Cancelled: the output stays as it was, and nothing is said.
-        if (complete) output.Commit();
-        input.Close();
+        RunWithProgress(name, !m_bCode, run.Progress(), [&] { return run.Run(coder); });
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
     }
