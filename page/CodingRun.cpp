@@ -16,8 +16,9 @@ using travok::KeyCoder;
 
 namespace {
 
-// File-to-File reads and writes blocks of whole key chunks: the output is the same as
-// chunk by chunk, with far fewer calls.
+// Text-to-File writes, and File-to-Text reads, a block at a time: far fewer calls than
+// chunk by chunk, each small enough for one WriteFile or ReadFile. File-to-File runs in
+// the engine's own blocks (kRunBlock).
 constexpr UINT kFileBlock = 105 * travok::kFileChunk;  // about 1 MiB
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
