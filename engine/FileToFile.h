@@ -48,8 +48,8 @@ public:
 
     // Codes the input into the output on the calling thread, once. A run that reached
     // the input's end with no stop requested puts the output in place, closes the input
-    // and returns true; a stopped one returns false and leaves a named output as it
-    // was. A failure is raised as CFileException, the named output then as it was too.
+    // and returns true; a stopped one returns false. A failure is raised as
+    // CFileException. Stopped or failed before the commit, a named output is as it was.
     bool Run(const KeyCoder& coder, KeyWalk walk = KeyWalk::FileChunks);
 
     // For a run that cannot be waited for, stuck in a read that does not return: a named

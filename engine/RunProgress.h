@@ -15,8 +15,8 @@ struct RunFigures {
     std::uint64_t total = 0;  // the input's size, 0 when it was not known beforehand
     std::chrono::milliseconds elapsed{0};
     std::uint64_t bytesPerSecond = 0;  // 0 until a millisecond has passed
-    // At the speed so far; none while nothing has been written, without a total, or past
-    // it (a file that grew while it was read).
+    // At the speed so far; none while that speed is 0, without a total, or past it (a
+    // file that grew while it was read).
     std::optional<std::uint64_t> secondsLeft;
 };
 
