@@ -1,6 +1,7 @@
 // Formatting and drawing the progress line.
 #include "ProgressLine.h"
 
+#include <chrono>
 #include <cwchar>
 #include <string>
 
@@ -12,7 +13,7 @@ namespace travok::console {
 
 namespace {
 
-constexpr DWORD kQuietMs = 1000;  // a run shorter than this shows no line
+constexpr std::chrono::milliseconds kQuiet{1000};  // a run shorter than this shows no line
 
 // In MB of 1024 KB, as Windows counts them, with one decimal.
 std::wstring Bytes(std::uint64_t count) {
@@ -31,21 +32,22 @@ std::wstring Clock(std::uint64_t seconds) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(const RunProgress& progress) : m_progress(progress), m_start(GetTickCount()) {
+ProgressLine::ProgressLine(const RunProgress& progress) : m_progress(progress) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (IsConsole(error)) m_console = error;
 }
 
 void ProgressLine::Update() {
-    const DWORD elapsedMs = GetTickCount() - m_start;
-    if (!m_console || elapsedMs < kQuietMs) return;
-    const std::uint64_t done = m_progress.done, total = m_progress.total;
-    const std::uint64_t speed = done * 1000 / elapsedMs;
+    if (!m_console) return;
+    const RunFigures figures = m_progress.Figures();
+    if (figures.elapsed < kQuiet) return;
+    const std::uint64_t done = figures.done, total = figures.total;
     if (total && done <= total) {
-        const std::wstring left = speed ? Clock((total - done) / speed) : L"?";
-        Show(LoadResStringW(IDS_CONSOLE_PROGRESS, {std::to_wstring(done * 100 / total), Bytes(speed), left}));
+        const std::wstring left = figures.secondsLeft ? Clock(*figures.secondsLeft) : L"?";
+        Show(LoadResStringW(IDS_CONSOLE_PROGRESS,
+                            {std::to_wstring(done * 100 / total), Bytes(figures.bytesPerSecond), left}));
     } else {
-        Show(LoadResStringW(IDS_CONSOLE_SO_FAR, {Bytes(done), Bytes(speed)}));
+        Show(LoadResStringW(IDS_CONSOLE_SO_FAR, {Bytes(done), Bytes(figures.bytesPerSecond)}));
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "engine/FileRun.h"
+#include "engine/RunProgress.h"
 #include "framework/Win.h"
 
 namespace travok::console {
@@ -28,7 +28,6 @@ private:
 
     const RunProgress& m_progress;
     HANDLE m_console = nullptr;
-    DWORD m_start;
     std::size_t m_shown = 0;  // characters of the line on the screen
 };
 

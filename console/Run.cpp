@@ -6,16 +6,14 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
-#include <optional>
 
 #include "Console.h"
 #include "ConsoleResource.h"
 #include "ProgressLine.h"
 #include "StopRequest.h"
 #include "engine/FileErrorText.h"
-#include "engine/FileRun.h"
+#include "engine/FileToFile.h"
 #include "engine/KeyFile.h"
-#include "engine/OutputFile.h"
 #include "framework/String.h"
 #include "res/resource.h"
 
@@ -34,19 +32,12 @@ void Message(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, text); }
 // key is there.
 int LoadKey(const Request& request, std::string& key) {
     if (request.keyFile) {
-        try {
-            CFile file;
-            file.Open(*request.keyFile, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-            const bool fits = ReadKey(file, key);
-            file.Close();
-            if (!fits) {
-                Message(KeyTooLongText());
-                return kFailed;
-            }
-        } catch (const CFileException& e) {
-            Message(FileErrorText(e));
+        LoadedKey loaded = LoadKeyFile(*request.keyFile);
+        if (!loaded.error.empty()) {
+            Message(loaded.error);
             return kFailed;
         }
+        key = std::move(*loaded.key);
     } else {
         key = WideToAnsi(*request.key);
     }
@@ -57,24 +48,11 @@ int LoadKey(const Request& request, std::string& key) {
     return kDone;
 }
 
-// A standard handle as a file of its own, named name in messages.
-void AttachStandard(CFile& file, DWORD stdHandle, UINT name) {
-    HANDLE process = GetCurrentProcess(), copy = nullptr;
-    HANDLE handle = GetStdHandle(stdHandle);
-    if (!handle || handle == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(process, handle, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        throw CFileException(CFileException::invalidFile, ERROR_INVALID_HANDLE, LoadResStringW(name));
-    file.Attach(copy, LoadResStringW(name));
-}
-
-bool IsDiskFile(const CFile& file) { return GetFileType(file.GetHandle()) == FILE_TYPE_DISK; }
-
-// Whether two open disk files are one file, whatever the names they were opened by.
-bool SameFile(const CFile& a, const CFile& b) {
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return IsDiskFile(a) && IsDiskFile(b) && GetFileInformationByHandle(a.GetHandle(), &ia) &&
-           GetFileInformationByHandle(b.GetHandle(), &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+// An empty name on the command line stands for the standard stream stdHandle, called
+// name in messages.
+RunEnd End(const std::wstring& path, DWORD stdHandle, UINT name) {
+    if (path.empty()) return StandardStream{stdHandle, LoadResStringW(name)};
+    return NamedFile{path};
 }
 
 // Standard output redirected into a file ("> out", ">> out") cannot be replaced whole
@@ -82,14 +60,16 @@ bool SameFile(const CFile& a, const CFile& b) {
 // started, so that it holds no partial result.
 class StandardOutputRewind {
 public:
-    explicit StandardOutputRewind(CFile& output) {
+    // output: the standard stream the run writes into; nullptr for a named output.
+    explicit StandardOutputRewind(const CFile* output) {
         // Writes go to the current position, or to the end for a file opened to append
         // (">>"), whose position says nothing: the later of the two, so that no byte
         // the file held before the run is ever cut away.
         LARGE_INTEGER zero{}, position{}, size{};
-        if (IsDiskFile(output) && SetFilePointerEx(output.GetHandle(), zero, &position, FILE_CURRENT) &&
-            GetFileSizeEx(output.GetHandle(), &size)) {
-            m_file = output.GetHandle();
+        if (output && GetFileType(output->GetHandle()) == FILE_TYPE_DISK &&
+            SetFilePointerEx(output->GetHandle(), zero, &position, FILE_CURRENT) &&
+            GetFileSizeEx(output->GetHandle(), &size)) {
+            m_output = output;
             m_start.QuadPart = std::max(position.QuadPart, size.QuadPart);
         }
     }
@@ -97,14 +77,16 @@ public:
     StandardOutputRewind(const StandardOutputRewind&) = delete;
     StandardOutputRewind& operator=(const StandardOutputRewind&) = delete;
 
-    void Keep() { m_file = nullptr; }
+    void Keep() { m_output = nullptr; }
+    // A stream the run has closed was whole: only one still open is cut back.
     void Rewind() {
-        if (m_file && SetFilePointerEx(m_file, m_start, nullptr, FILE_BEGIN)) SetEndOfFile(m_file);
-        m_file = nullptr;
+        if (m_output && m_output->IsOpen() && SetFilePointerEx(m_output->GetHandle(), m_start, nullptr, FILE_BEGIN))
+            SetEndOfFile(m_output->GetHandle());
+        m_output = nullptr;
     }
 
 private:
-    HANDLE m_file = nullptr;
+    const CFile* m_output = nullptr;
     LARGE_INTEGER m_start{};
 };
 
@@ -123,52 +105,33 @@ int CodeStreams(const Request& request) {
     const KeyWalk walk = request.text ? KeyWalk::Continuous : KeyWalk::FileChunks;
 
     StopRequest stop;
-    RunProgress progress;
-    CFile input, standardOutput;
-    std::optional<OutputFile> outputFile;
     try {
-        // The input is opened first: when it cannot be, the output is never touched.
-        if (request.input.empty())
-            AttachStandard(input, STD_INPUT_HANDLE, IDS_CONSOLE_STDIN);
-        else
-            input.Open(request.input, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        if (request.output.empty())
-            AttachStandard(standardOutput, STD_OUTPUT_HANDLE, IDS_CONSOLE_STDOUT);
-        else
-            outputFile.emplace(request.output);
-        CFile& output = outputFile ? outputFile->File() : standardOutput;
-        // Standard output appending to the input would read its own output for ever.
-        if (SameFile(input, output)) return ReportUsageError({IDS_SAME_FILE, {}});
-        StandardOutputRewind rewind(standardOutput);
-        if (IsDiskFile(input)) progress.total = input.GetLength();
+        FileToFile run(End(request.input, STD_INPUT_HANDLE, IDS_CONSOLE_STDIN),
+                       End(request.output, STD_OUTPUT_HANDLE, IDS_CONSOLE_STDOUT));
+        if (run.ReadsItsOwnOutput()) return ReportUsageError({IDS_SAME_FILE, {}});
+        StandardOutputRewind rewind(run.OutputStream());
 
-        ProgressLine line(progress);
-        auto run = std::async(std::launch::async, [&] { return CodeFile(coder, input, output, progress, walk); });
-        bool stopped = false;
-        while (run.wait_for(kTick) != std::future_status::ready) {
+        ProgressLine line(run.Progress());
+        auto coding = std::async(std::launch::async, [&] { return run.Run(coder, walk); });
+        while (coding.wait_for(kTick) != std::future_status::ready) {
             line.Update();
             if (WaitForSingleObject(stop.Event(), 0) != WAIT_OBJECT_0) continue;
-            progress.cancel = stopped = true;
-            if (run.wait_for(std::chrono::milliseconds(kStopGraceMs)) == std::future_status::ready) break;
+            run.Progress().cancel = true;
+            if (coding.wait_for(std::chrono::milliseconds(kStopGraceMs)) == std::future_status::ready) break;
             // Still waiting in a read: the output is cleaned up under it, and the process
             // ends without it, since it cannot be joined.
             line.Clear();
-            outputFile.reset();
+            run.GiveUp();
             rewind.Rewind();
             Message(LoadResStringW(IDS_CONSOLE_STOPPED));
             ExitProcess(kFailed);
         }
         line.Clear();
-        const bool complete = run.get();  // raises what the run raised
-        // A stop that came while the last block was written still stops the run.
-        if (!complete || stopped) {
+        if (!coding.get()) {  // raises what the run raised
             Message(LoadResStringW(IDS_CONSOLE_STOPPED));
             return kFailed;
         }
         rewind.Keep();
-        if (outputFile) outputFile->Commit();
-        else standardOutput.Close();
-        input.Close();
         return kDone;
     } catch (const CFileException& e) {
         Message(FileErrorText(e));

@@ -3,20 +3,11 @@
 // another thread sees the progress and can cancel.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
+#include "RunProgress.h"
 #include "coder/IncrementKey.h"
 #include "framework/File.h"
 
 namespace travok {
-
-// What a run shares with whoever watches it, from any thread.
-struct RunProgress {
-    std::atomic<std::uint64_t> done{0};  // bytes written so far
-    std::uint64_t total = 0;             // the input's size when known before the run, else 0
-    std::atomic<bool> cancel{false};     // set by the watcher: the run stops at its next block
-};
 
 // Bytes a run reads, codes and writes at a time: whole key chunks, so that every block
 // starts at a key restart, and few enough that a cancel is seen within milliseconds.

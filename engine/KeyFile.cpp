@@ -1,12 +1,28 @@
-// Reading a key file, and the message for one too long to use.
+// Loading a key file, and the messages for one that gives no key.
 #include "KeyFile.h"
 
 #include <algorithm>
 
+#include "FileErrorText.h"
 #include "framework/String.h"
 #include "res/resource.h"
 
 namespace travok {
+
+LoadedKey LoadKeyFile(const std::wstring& path, std::size_t limit) {
+    LoadedKey loaded;
+    try {
+        CFile file;
+        file.Open(path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
+        std::string key;
+        if (ReadKey(file, key, limit)) loaded.key = std::move(key);
+        else loaded.error = KeyTooLongText(limit);
+        file.Close();
+    } catch (const CFileException& e) {
+        loaded.error = FileErrorText(e);
+    }
+    return loaded;
+}
 
 bool ReadKey(CFile& file, std::string& key, std::size_t limit) {
     char block[4096];

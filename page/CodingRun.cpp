@@ -6,7 +6,7 @@
 #include "Cheie.h"
 #include "Messages.h"
 #include "ProgressDialog.h"
-#include "engine/FileRun.h"
+#include "engine/FileToFile.h"
 #include "engine/OutputFile.h"
 #include "framework/Path.h"
 #include "res/resource.h"
@@ -16,8 +16,9 @@ using travok::KeyCoder;
 
 namespace {
 
-// File-to-File reads and writes blocks of whole key chunks: the output is the same as
-// chunk by chunk, with far fewer calls.
+// Text-to-File writes, and File-to-Text reads, a block at a time: far fewer calls than
+// chunk by chunk, each small enough for one WriteFile or ReadFile. File-to-File runs in
+// the engine's own blocks (kRunBlock).
 constexpr UINT kFileBlock = 105 * travok::kFileChunk;  // about 1 MiB
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -130,21 +131,10 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         return;
     }
     try {
-        // The input is opened first and exclusively: when it cannot be opened the output
-        // is never touched, and the same file under another name cannot be the output.
-        CFile input;
-        input.Open(inputPath, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        travok::OutputFile output(outputPath);
-        travok::RunProgress progress;
-        if (GetFileType(input.GetHandle()) == FILE_TYPE_DISK) progress.total = input.GetLength();
-
+        travok::FileToFile run(travok::NamedFile{inputPath}, travok::NamedFile{outputPath});
         const std::wstring name = inputPath.substr(inputPath.find_last_of(L"\\/") + 1);
-        const bool complete = RunWithProgress(name, !m_bCode, progress, [&] {
-            return travok::CodeFile(coder, input, output.File(), progress);
-        });
         // Cancelled: the output stays as it was, and nothing is said.
-        if (complete) output.Commit();
-        input.Close();
+        RunWithProgress(name, !m_bCode, run.Progress(), [&] { return run.Run(coder); });
     } catch (const CFileException& e) {
         ReportFileError(*this, e);
     }

@@ -41,27 +41,14 @@ void CCheie::OnOpenKey() {
 void CCheie::LoadKeyFile(const std::wstring& path) {
     // The key box changes only once the key has been read whole: a failed open or read,
     // or a key too long for the box, leaves what the user had there. The file is closed
-    // before any message shows: it lives only inside the try block.
-    std::string key;
-    bool fits = true;
-    bool read = false;
-    try {
-        CFile file;
-        file.Open(path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
-        fits = travok::ReadKey(file, key, kTextBoxLimit);
-        read = fits;
-        file.Close();
-    } catch (const CFileException& e) {
-        ReportFileError(*this, e);
-    }
-    if (!fits) {
-        ShowErrorTravok(*this, travok::KeyTooLongText(kTextBoxLimit), MB_ICONHAND);
-    }
-    if (!read) return;
-    m_key.SetWindowText(key);
+    // before any message shows.
+    const travok::LoadedKey loaded = travok::LoadKeyFile(path, kTextBoxLimit);
+    if (!loaded.error.empty()) ShowErrorTravok(*this, loaded.error, MB_ICONHAND);
+    if (!loaded.key) return;
+    m_key.SetWindowText(*loaded.key);
     // Stored keys are loaded byte for byte, so an editor's line break stays part of the
     // key, which the user cannot see in the box: say so.
-    if (travok::HoldsOtherThanDigits(key)) ShowErrorTravok(*this, IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
+    if (travok::HoldsOtherThanDigits(*loaded.key)) ShowErrorTravok(*this, IDS_KEY_NOT_DIGITS, MB_ICONINFORMATION);
 }
 
 void CCheie::OnSaveKey() {

@@ -125,6 +125,41 @@ TEST_F(LongRun, CancelLeavesEveryFileAsItWas) {
     EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Coded(EioFsBytes(kGateSize)));
 }
 
+// Esc and the close box cancel as the button does. An OK command (Enter with no button
+// to press) has nothing to confirm: the dialog stays until the run has ended.
+TEST_F(LongRun, EscAndTheCloseBoxCancelTooButOkDoesNotClose) {
+    const std::string output = dir.File("out.bin");
+    struct Case {
+        const char* what;
+        bool toButton;  // the message goes to the Cancel button, as a key press does
+        UINT message;
+        WPARAM wParam;
+    } cases[] = {
+        {"Esc", true, WM_KEYDOWN, VK_ESCAPE},
+        {"the close box", false, WM_SYSCOMMAND, SC_CLOSE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(output, "the old content");
+        HWND dialog = StartHeldRun(output);
+        ASSERT_TRUE(dialog);
+        SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, 10000, nullptr);
+        app.Sync();
+        EXPECT_TRUE(IsWindow(dialog)) << "OK closed the dialog while the run went on";
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) << "OK cancelled the run";
+
+        PostMessageA(c.toButton ? GetDlgItem(dialog, IDCANCEL) : dialog, c.message, c.wParam, 0);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); })) << "no cancel";
+        OpenGate();
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "the dialog did not close after the cancel";
+        app.Sync();
+        EXPECT_FALSE(app.FindBox().has_value()) << "a message after a cancel";
+        EXPECT_EQ(ReadBytes(output), "the old content");
+        EXPECT_EQ(Files(), (std::vector<std::string>{"fs", "fs.open", "out.bin"}));
+        DeleteFileA(dir.File("fs.open").c_str());
+    }
+}
+
 // A read that fails half-way is reported as a failed read, and the output is as it was.
 TEST_F(LongRun, AReadErrorHalfWayLeavesTheOutputAsItWas) {
     WriteBytes(dir.File("out.bin"), "the old content");
