@@ -30,7 +30,7 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     m_hInstance = instance;
-    m_lpCmdLine = commandLine ? commandLine : "";
+    m_strCmdLine = commandLine ? commandLine : "";
 
     char path[MAX_PATH * 4];
     DWORD n = GetModuleFileNameA(instance, path, sizeof path);
@@ -57,7 +57,7 @@ bool RemoveCommandLineSwitch(std::string& commandLine, const char* name) {
 }
 
 BOOL CWinApp::FindSwitch(const char* name) {
-    if (!RemoveCommandLineSwitch(m_lpCmdLine, name)) return FALSE;
+    if (!RemoveCommandLineSwitch(m_strCmdLine, name)) return FALSE;
     m_bUserCtrl = false;
     return TRUE;
 }
