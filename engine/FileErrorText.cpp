@@ -4,6 +4,8 @@
 #include "framework/String.h"
 #include "res/resource.h"
 
+namespace travok {
+
 std::wstring FileErrorText(const CFileException& e) {
     UINT message = IDS_UNKNOWN_ERROR;
     switch (e.m_cause) {
@@ -15,3 +17,5 @@ std::wstring FileErrorText(const CFileException& e) {
     return LoadResStringW(IDS_ERROR_WITH) + e.m_strFileName + LoadResStringW(IDS_ERROR_SEPARATOR) +
            LoadResStringW(message);
 }
+
+}  // namespace travok

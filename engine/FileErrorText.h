@@ -5,6 +5,10 @@
 
 #include "framework/File.h"
 
+namespace travok {
+
 // "Error with '<file>' : <message for the cause>", the file named exactly as it was
 // typed or chosen, the message from the string table.
 std::wstring FileErrorText(const CFileException& e);
+
+}  // namespace travok

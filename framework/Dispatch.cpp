@@ -94,10 +94,10 @@ CCmdTarget::CCmdTarget() = default;
 
 CCmdTarget::~CCmdTarget() = default;
 
-ULONG CCmdTarget::ExternalAddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_dwRef)); }
+ULONG CCmdTarget::ExternalAddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
 
 ULONG CCmdTarget::ExternalRelease() {
-    const LONG left = InterlockedDecrement(&m_dwRef);
+    const LONG left = InterlockedDecrement(&m_refCount);
     if (left == 0) OnFinalRelease();
     return static_cast<ULONG>(left);
 }

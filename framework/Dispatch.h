@@ -121,7 +121,7 @@ private:
     void FillException(EXCEPINFO* excepInfo, HRESULT scode, const std::string* description) const;
 
     XDispatch m_xDispatch{*this};
-    volatile LONG m_dwRef = 1;
+    volatile LONG m_refCount = 1;
     bool m_bAutomation = false;
 };
 

@@ -22,19 +22,19 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, const wchar_t* defaultExt, const 
     : m_bOpenFileDialog(bOpenFileDialog),
       m_pParentWnd(parent),
       m_strDefExt(BareExtension(defaultExt)),
-      m_szFileName(kMaxPath, L'\0') {
+      m_fileNameBuffer(kMaxPath, L'\0') {
     if (filter) {
         m_strFilter = filter;
         std::replace(m_strFilter.begin(), m_strFilter.end(), L'|', L'\0');
         // The list ends with an empty string: two zero characters in a row.
         m_strFilter.push_back(L'\0');
     }
-    if (fileName) lstrcpynW(m_szFileName.data(), fileName, static_cast<int>(kMaxPath));
+    if (fileName) lstrcpynW(m_fileNameBuffer.data(), fileName, static_cast<int>(kMaxPath));
 
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
     m_ofn.nFilterIndex = 1;
-    m_ofn.lpstrFile = m_szFileName.data();
+    m_ofn.lpstrFile = m_fileNameBuffer.data();
     m_ofn.nMaxFile = kMaxPath;
     m_ofn.lpstrDefExt = m_strDefExt.empty() ? nullptr : m_strDefExt.c_str();
     m_ofn.Flags = flags;

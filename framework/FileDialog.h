@@ -24,7 +24,7 @@ public:
     INT_PTR DoModal();
 
     // The chosen full path.
-    std::wstring GetPathName() const { return m_szFileName.data(); }
+    std::wstring GetPathName() const { return m_fileNameBuffer.data(); }
 
     OPENFILENAMEW m_ofn{};
 
@@ -36,5 +36,5 @@ private:
     const CWnd* m_pParentWnd;
     std::wstring m_strFilter;  // the platform's form: "label\0pattern\0...\0"
     std::wstring m_strDefExt;
-    std::vector<wchar_t> m_szFileName;
+    std::vector<wchar_t> m_fileNameBuffer;
 };

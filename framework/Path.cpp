@@ -1,4 +1,4 @@
-// ExtendedLengthPath and SameFileName.
+// ModulePath, FullPath, ExtendedLengthPath and SameFileName.
 #include "Path.h"
 
 #include <vector>
@@ -8,6 +8,17 @@ namespace {
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
+
+std::wstring ModulePath(HMODULE module) {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return {path.data(), n};
+        // A path that does not fit comes back cut to the buffer's size.
+        path.resize(path.size() * 2);
+    }
+}
 
 std::wstring FullPath(const std::wstring& path) {
     std::vector<wchar_t> full(MAX_PATH);

@@ -1,10 +1,15 @@
-// Path helpers over wide names: the form that reaches past MAX_PATH, and the file-name
-// comparison the file system itself makes.
+// Path helpers over wide names: the program's own path, the form that reaches past
+// MAX_PATH, and the file-name comparison the file system itself makes.
 #pragma once
 
 #include <string>
 
 #include "Win.h"
+
+// The full path of module's file (the program's own for nullptr), at any length; empty
+// when the system cannot say. Wide: the ANSI form turns letters outside the code page
+// into "?", and such a path names no file.
+std::wstring ModulePath(HMODULE module = nullptr);
 
 // The full path as the system expands it (folder, "." and ".." resolved); empty when
 // the system cannot expand it.

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "CallbackGuard.h"
+#include "Path.h"
 #include "String.h"
 
 namespace {
@@ -30,16 +31,14 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     m_hInstance = instance;
-    m_lpCmdLine = commandLine ? commandLine : "";
+    m_strCmdLine = commandLine ? commandLine : "";
 
-    char path[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameA(instance, path, sizeof path);
-    std::string exe(path, n < sizeof path ? n : 0);
-    size_t nameStart = exe.find_last_of("\\/") + 1;  // 0 when there is no folder
-    size_t dot = exe.rfind('.');
-    if (dot == std::string::npos || dot < nameStart) dot = exe.size();
-    m_appName = exe.substr(nameStart, dot - nameStart);
-    m_helpFilePath = exe.substr(0, dot) + ".HLP";
+    const std::wstring exe = ModulePath(instance);
+    const size_t nameStart = exe.find_last_of(L"\\/") + 1;  // 0 when there is no folder
+    size_t dot = exe.rfind(L'.');
+    if (dot == std::wstring::npos || dot < nameStart) dot = exe.size();
+    m_appName = WideToAnsi(exe.substr(nameStart, dot - nameStart));
+    m_helpFilePath = exe.substr(0, dot) + L".HLP";
 
     InitInstance();  // its result only says that the program ends now
     return 0;
@@ -57,16 +56,16 @@ bool RemoveCommandLineSwitch(std::string& commandLine, const char* name) {
 }
 
 BOOL CWinApp::FindSwitch(const char* name) {
-    if (!RemoveCommandLineSwitch(m_lpCmdLine, name)) return FALSE;
+    if (!RemoveCommandLineSwitch(m_strCmdLine, name)) return FALSE;
     m_bUserCtrl = false;
     return TRUE;
 }
 
 void CWinApp::OnHelp() {
     // No help file, no help viewer: the viewer would only report a missing file.
-    if (GetFileAttributesA(m_helpFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesW(ExtendedLengthPath(m_helpFilePath).c_str()) == INVALID_FILE_ATTRIBUTES) return;
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
-    WinHelpA(owner, m_helpFilePath.c_str(), HELP_FINDER, 0);
+    WinHelpW(owner, m_helpFilePath.c_str(), HELP_FINDER, 0);
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {

@@ -32,9 +32,9 @@ public:
     int Run(HINSTANCE instance, const char* commandLine);
 
     HINSTANCE m_hInstance = nullptr;
-    std::string m_lpCmdLine;       // the arguments after the program's own name
-    std::string m_appName;       // the executable's name without extension
-    std::string m_helpFilePath;  // the executable's path with ".HLP"
+    std::string m_strCmdLine;     // the arguments after the program's own name
+    std::string m_appName;        // the executable's name without extension
+    std::wstring m_helpFilePath;  // the executable's path with ".HLP"
     CWnd* m_pMainWnd = nullptr;
 
     // Application-wide automation state.

@@ -14,5 +14,5 @@ void ShowErrorTravok(const CWnd& owner, UINT stringId, UINT icon, std::initializ
 }
 
 void ReportFileError(const CWnd& owner, const CFileException& e) {
-    ShowErrorTravok(owner, FileErrorText(e), MB_ICONHAND);
+    ShowErrorTravok(owner, travok::FileErrorText(e), MB_ICONHAND);
 }

@@ -71,11 +71,11 @@ std::string CTravokDlgAutoProxy::GetErrorDescription(HRESULT scode) const {
 }
 
 BSTR CTravokDlgAutoProxy::CodeWithKey(std::string_view text, std::string_view key) {
-    return Code(travok::Codifica, text, key);
+    return Code(Codifica, text, key);
 }
 
 BSTR CTravokDlgAutoProxy::DeCodeWithKey(std::string_view text, std::string_view key) {
-    return Code(travok::DeCodifica, text, key);
+    return Code(DeCodifica, text, key);
 }
 
 void CTravokDlgAutoProxy::About() { ShowAboutBox(); }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "framework/Path.h"
+
 namespace {
 
 struct RegistryEntry {
@@ -44,18 +46,7 @@ std::wstring ClsidText(REFCLSID clsid) {
     return std::wstring(text, n > 0 ? static_cast<size_t>(n - 1) : 0);
 }
 
-// The ANSI forms of these calls turn letters outside the code page into "?", which
-// names no file.
-std::wstring ModulePath() {
-    std::vector<wchar_t> full(MAX_PATH);
-    DWORD n;
-    while ((n = GetModuleFileNameW(nullptr, full.data(), static_cast<DWORD>(full.size()))) >= full.size() &&
-           full.size() < 32768)
-        full.resize(full.size() * 2);
-    if (n == 0 || n >= full.size()) return {};
-    return std::wstring(full.data(), n);
-}
-
+// The ANSI form turns letters outside the code page into "?", which names no file.
 std::wstring ShortPath(const std::wstring& path) {
     DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
     if (needed == 0) return {};

@@ -154,12 +154,12 @@ TEST(CoderProperties, BstrOperationsCarryEveryCodedByteZerosIncluded) {
         if (coded.find('\0') != std::string::npos) ++withZero;
 
         // Each coded byte is one character of the code page, a zero byte the zero character.
-        const std::wstring codedWide = Take(travok::Codifica(text, key));
+        const std::wstring codedWide = Take(Codifica(text, key));
         ASSERT_EQ(codedWide, WideOf(coded));
         std::string codedBytes;
         for (wchar_t c : codedWide) codedBytes += static_cast<char>(ByteOf(c));
         ASSERT_EQ(codedBytes, coded);
-        ASSERT_EQ(Take(travok::DeCodifica(codedBytes, key)), WideOf(text));
+        ASSERT_EQ(Take(DeCodifica(codedBytes, key)), WideOf(text));
     }
     // The zero-byte property was exercised, not only stated.
     if (options.calls >= 200) {
@@ -185,7 +185,7 @@ TEST(CoderProperties, BstrOperationsAtTheEdges) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         for (bool encode : {true, false}) {
-            auto op = encode ? travok::Codifica : travok::DeCodifica;
+            auto op = encode ? Codifica : DeCodifica;
             const std::string& input = encode || c.refused ? c.text : c.coded;
             if (c.refused) {
                 EXPECT_THROW(op(input, c.key), travok::EmptyKeyError);

@@ -142,23 +142,23 @@ TEST(FileBlocks, KeyRestartsAtEvery9990BytesOfTheFileWhateverTheBlocks) {
 }
 
 TEST(Codifica, ReturnsEveryCodedCharacterAsABstr) {
-    CBstr coded(travok::Codifica(std::string("\xFF" "ab", 3), "1"));
+    CBstr coded(Codifica(std::string("\xFF" "ab", 3), "1"));
     ASSERT_EQ(coded.Length(), 3u);  // the zero stays, and what follows it
     EXPECT_EQ(coded.View()[0], L'\0');
     EXPECT_EQ(coded.ToAnsi(), std::string("\0bc", 3));
-    CBstr back(travok::DeCodifica(coded.ToAnsi(), "1"));
+    CBstr back(DeCodifica(coded.ToAnsi(), "1"));
     EXPECT_EQ(back.ToAnsi(), std::string("\xFF" "ab", 3));
 }
 
 TEST(Codifica, HighBytesComeBackUnchangedThroughTheCodePage) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
-    CBstr coded(travok::Codifica(all, "0"));
+    CBstr coded(Codifica(all, "0"));
     EXPECT_EQ(coded.ToAnsi(), all);
 }
 
 TEST(Codifica, EmptyTextGivesAnEmptyStringNotNull) {
-    CBstr coded(travok::Codifica("", ""));
+    CBstr coded(Codifica("", ""));
     ASSERT_NE(coded.Get(), nullptr);
     EXPECT_EQ(coded.Length(), 0u);
 }

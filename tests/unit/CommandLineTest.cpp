@@ -43,15 +43,15 @@ INSTANTIATE_TEST_SUITE_P(Table, Switches, testing::ValuesIn(kSwitches));
 
 TEST(Switches, EmbeddingIsTestedFirstAndAutomationStaysBehindIt) {
     struct App : CWinApp {} app;
-    app.m_lpCmdLine = "/Automation -Embedding";
+    app.m_strCmdLine = "/Automation -Embedding";
     EXPECT_TRUE(app.RunEmbedded() || app.RunAutomated());
-    EXPECT_EQ(app.m_lpCmdLine, "/Automation ");
+    EXPECT_EQ(app.m_strCmdLine, "/Automation ");
     EXPECT_FALSE(app.m_bUserCtrl);
 }
 
 TEST(Switches, NoSwitchLeavesTheUserInControl) {
     struct App : CWinApp {} app;
-    app.m_lpCmdLine = "/embedding -automation";
+    app.m_strCmdLine = "/embedding -automation";
     EXPECT_FALSE(app.RunEmbedded() || app.RunAutomated());
     EXPECT_TRUE(app.m_bUserCtrl);
 }

@@ -1,4 +1,5 @@
-// Path helpers: the long-path form CreateFileW is given, and the same-name comparison.
+// Path helpers: the program's own path, the long-path form CreateFileW is given, and the
+// same-name comparison.
 #include <gtest/gtest.h>
 
 #include "TempFiles.h"
@@ -62,6 +63,40 @@ TEST(SameFileName, ComparesOrdinallyIgnoringOnlyCase) {
         {L"in.txt", L"in.txt ", false, "a trailing space"},
     };
     for (const auto& c : cases) EXPECT_EQ(SameFileName(c.a, c.b), c.same) << c.why;
+}
+
+// A copy of this test program, loaded as a module from where the ANSI call fails: a name
+// the code page cannot spell ("?" names no file), a path longer than a fixed buffer.
+TEST(ModulePath, NamesTheModuleWholeInAnyScriptAndAtAnyLength) {
+    const std::wstring self = ModulePath();
+    ASSERT_NE(GetFileAttributesW(self.c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(self);
+    EXPECT_EQ(Utf8(self.substr(self.find_last_of(L'\\') + 1)), "framework_tests.exe");
+
+    TempDir dir;
+    std::wstring deep = dir.PathW();
+    while (deep.size() < 1100) {
+        deep += Repeat(L"folder-of-twenty-ch", 3) + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(ExtendedLengthPath(deep).c_str(), nullptr)) << GetLastError();
+    }
+    struct Case {
+        const char* what;
+        std::wstring path;
+    } cases[] = {
+        {"a short ASCII path", dir.FileW(L"copy.exe")},
+        {"letters outside the code page", dir.FileW(L"\u0141\u00f3d\u017a-\u041a\u0438\u0457\u0432-\u6f22\u5b57.exe")},
+        {"a path of over 1,100 characters", deep + L"copy.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(CopyFileW(self.c_str(), ExtendedLengthPath(c.path).c_str(), TRUE)) << GetLastError();
+        HMODULE module = LoadLibraryExW(ExtendedLengthPath(c.path).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        ASSERT_NE(module, nullptr) << GetLastError();
+        std::wstring path = ModulePath(module);
+        FreeLibrary(module);
+        // Windows may hand back the "\\?\" the module was loaded by; Wine leaves it out.
+        if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+        EXPECT_EQ(Utf8(path), Utf8(c.path));
+    }
 }
 
 TEST(File, OpensNamesOutsideTheCodePageAndPathsOfAnyLength) {
