@@ -399,6 +399,44 @@ TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
     EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
 }
 
+// Ctrl+C that also ends the input, as it does a console read on Windows, or the producer
+// of `producer | travokc`: the signal and the close of the pipe's last writer come
+// together, and the run is still stopped, never taken as finished.
+TEST(ConsoleStop, CtrlCWithTheEndOfInputStillStops) {
+    struct Case {
+        const char* what;
+        const char* ends;      // IN and OUT on travokc's command line, with redirects
+        const char* together;  // the signal and the close, in either order
+    } cases[] = {
+        {"a named pipe, the end first", "in.fifo out.bin", "exec 3>&-; kill -INT $a"},
+        {"a named pipe, the signal first", "in.fifo out.bin", "kill -INT $a; exec 3>&-"},
+        {"standard input, the end first", "- out.bin <in.fifo", "exec 3>&-; kill -INT $a"},
+        {"standard input, the signal first", "- out.bin <in.fifo", "kill -INT $a; exec 3>&-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShellScript shell(
+            "mkfifo in.fifo; exec 3<>in.fifo\n"
+            "printf kept > out.bin\n"
+            "\"$TRAVOK_WINE\" \"$exe\" code -k 7 "s + c.ends + " 2>err.txt & a=$!\n"
+            "head -c 3000000 /dev/zero >&3\n"
+            "for i in $(seq 400); do\n"
+            "  [ \"$(cat ~travok-*.tmp 2>/dev/null | wc -c)\" = 3000000 ] && break\n"
+            "  sleep 0.05\n"
+            "done\n"
+            + c.together + "\n"
+            "wait $a; echo $?\n");
+        if (!shell.Skip().empty()) GTEST_SKIP() << shell.Skip();
+        ASSERT_TRUE(shell.Ran(1));
+        const std::string folder = shell.Folder();
+        EXPECT_EQ(shell.Lines()[1], "1") << "exit code";
+        const std::string kept = ReadBytes(folder + "out.bin");
+        EXPECT_TRUE(kept == "kept") << "the output holds " << kept.size() << " bytes";
+        EXPECT_EQ(Lines(ReadBytes(folder + "err.txt")), std::vector<std::string>{"Stopped before the end."});
+        EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
+    }
+}
+
 // On a terminal (a console to Wine), a run that lasts over a second shows one line on
 // standard error with the percentage, the speed and the time left. The run lasts as long
 // as the script waits to read its output from a pipe.
