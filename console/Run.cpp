@@ -25,6 +25,10 @@ constexpr auto kTick = std::chrono::milliseconds(100);
 // A run waiting in a read (an idle pipe, a console) sees a stop only once the read
 // returns. After this long it is given up, and the output cleaned up without it.
 constexpr DWORD kStopGraceMs = 2000;
+// A Ctrl+C ends a console read, and in `producer | travokc` the producer too, at about
+// the moment it reaches this process's handler: an input other than a disk file that
+// ends is given this long for the stop to arrive before its output is put in place.
+constexpr DWORD kEndOfPipeGraceMs = 300;
 
 void Message(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, text); }
 
@@ -112,7 +116,11 @@ int CodeStreams(const Request& request) {
         StandardOutputRewind rewind(run.OutputStream());
 
         ProgressLine line(run.Progress());
-        auto coding = std::async(std::launch::async, [&] { return run.Run(coder, walk); });
+        // Any stop seen before the commit stops the run, even one that came as the input
+        // ended, or with its end.
+        const DWORD endGrace = run.InputIsDiskFile() ? 0 : kEndOfPipeGraceMs;
+        auto stopped = [&] { return WaitForSingleObject(stop.Event(), endGrace) == WAIT_OBJECT_0; };
+        auto coding = std::async(std::launch::async, [&] { return run.Run(coder, walk, stopped); });
         while (coding.wait_for(kTick) != std::future_status::ready) {
             line.Update();
             if (WaitForSingleObject(stop.Event(), 0) != WAIT_OBJECT_0) continue;

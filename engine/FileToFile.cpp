@@ -52,7 +52,9 @@ bool FileToFile::ReadsItsOwnOutput() const {
            in.nFileIndexLow == out.nFileIndexLow;
 }
 
-bool FileToFile::Run(const KeyCoder& coder, KeyWalk walk) {
+bool FileToFile::InputIsDiskFile() const { return IsDiskFile(m_input); }
+
+bool FileToFile::Run(const KeyCoder& coder, KeyWalk walk, const std::function<bool()>& stopAtEnd) {
     if (m_unopened) {
         const Ends ends = std::move(*m_unopened);
         m_unopened.reset();
@@ -60,7 +62,7 @@ bool FileToFile::Run(const KeyCoder& coder, KeyWalk walk) {
     }
     const bool complete = CodeFile(coder, m_input, Output(), m_progress, walk);
     // A stop that came while the last block was written still stops the run.
-    if (!complete || m_progress.cancel) return false;
+    if (!complete || m_progress.cancel || (stopAtEnd && stopAtEnd())) return false;
     if (m_output) m_output->Commit();
     else m_stream.Close();
     m_input.Close();

@@ -2,6 +2,7 @@
 // the input coded into it, and the output put in place once whole.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -56,7 +57,13 @@ public:
     // the input's end with no stop requested puts the output in place, closes the input
     // and returns true; a stopped one returns false. A failure is raised as
     // CFileException. Stopped or failed before the commit, a named output is as it was.
-    bool Run(const KeyCoder& coder, KeyWalk walk = KeyWalk::FileChunks);
+    // stopAtEnd, when given, is asked once the input has ended, before the commit: true
+    // stops the run there.
+    bool Run(const KeyCoder& coder, KeyWalk walk = KeyWalk::FileChunks, const std::function<bool()>& stopAtEnd = {});
+
+    // Whether the input is a file on disk, whose end is its size, not a pipe's or a
+    // console's close.
+    bool InputIsDiskFile() const;
 
     // For a run that cannot be waited for, stuck in a read that does not return: a named
     // output's temporary file is removed under it. The process is to end next.

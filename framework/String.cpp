@@ -25,22 +25,36 @@ std::wstring LoadResStringW(UINT id, std::initializer_list<std::wstring> values)
     return text;
 }
 
-std::wstring AnsiToWide(std::string_view text) {
+std::wstring AnsiToWide(std::string_view text, UINT codePage) {
     if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length = static_cast<int>(text.size());
+    int n = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), n);
     return wide;
 }
 
-std::string WideToAnsi(std::wstring_view text) {
+DWORD WideToAnsiFlags(UINT codePage) {
+    if (codePage == CP_ACP) codePage = GetACP();
+    // The code pages WideCharToMultiByte takes no flags for: every one fails the call,
+    // which would make every text read as empty.
+    const bool takesNoFlags = codePage == 42 || codePage == 52936 || codePage == 54936 ||
+                              (codePage >= 50220 && codePage <= 50229) ||
+                              (codePage >= 57002 && codePage <= 57011) || codePage == CP_UTF7 ||
+                              codePage == CP_UTF8;
+    return takesNoFlags ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+
+std::string WideToAnsi(std::wstring_view text, UINT codePage) {
     if (text.empty()) return {};
     // A character the code page lacks becomes its default character ('?'), not a
     // look-alike: by default some are mapped by best fit (Greek capital omega to 'O').
+    // UTF-8 lacks none, so it loses nothing without the flag.
+    const DWORD flags = WideToAnsiFlags(codePage);
     const int length = static_cast<int>(text.size());
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string ansi(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, ansi.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, text.data(), length, ansi.data(), n, nullptr, nullptr);
     return ansi;
 }
 

@@ -15,10 +15,15 @@ std::string LoadResString(UINT id);
 // String id with %1, %2... replaced by values, in order.
 std::wstring LoadResStringW(UINT id, std::initializer_list<std::wstring> values);
 
-// Conversions under the active ANSI code page. Lengths are explicit, so zero
-// characters convert like any other.
-std::wstring AnsiToWide(std::string_view text);
-std::string WideToAnsi(std::wstring_view text);
+// Conversions under the active ANSI code page, or codePage when given. Lengths are
+// explicit, so zero characters convert like any other.
+std::wstring AnsiToWide(std::string_view text, UINT codePage = CP_ACP);
+std::string WideToAnsi(std::wstring_view text, UINT codePage = CP_ACP);
+
+// The flags WideCharToMultiByte is to get for codePage (CP_ACP for the active one):
+// WC_NO_BEST_FIT_CHARS where the code page takes it, 0 where Windows refuses every flag
+// (UTF-8 and the stateful and GB18030 code pages) with ERROR_INVALID_FLAGS.
+DWORD WideToAnsiFlags(UINT codePage);
 
 // Owns one BSTR and frees it with SysFreeString.
 class CBstr {

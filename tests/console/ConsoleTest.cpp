@@ -265,6 +265,59 @@ TEST_F(ConsoleTest, StandardStreamsAsFiles) {
 }
 
 
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR into) {
+    *reinterpret_cast<WORD*>(into) = language;
+    return FALSE;
+}
+
+// A copy of travokc whose manifest asks for UTF-8 as its ANSI code page, as Windows runs
+// every program with "Use Unicode UTF-8 for worldwide language support" set. The
+// resource is replaced in the copy; empty when that cannot be done.
+std::wstring CopyWithUtf8CodePage(const std::wstring& folder) {
+    const std::wstring copy = folder + L"\\travokc-utf8.exe";
+    if (!CopyFileW(TravokcExePath().c_str(), copy.c_str(), FALSE)) return {};
+    std::string manifest;
+    WORD language = 0;
+    if (HMODULE image = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        EnumResourceLanguagesW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), FirstLanguage,
+                               reinterpret_cast<LONG_PTR>(&language));
+        if (HRSRC found = FindResourceExW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language))
+            if (HGLOBAL data = LoadResource(image, found))
+                manifest.assign(static_cast<const char*>(LockResource(data)), SizeofResource(image, found));
+        FreeLibrary(image);
+    }
+    const size_t at = manifest.find("</windowsSettings>");
+    if (at == std::string::npos) return {};
+    manifest.insert(at, "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8"
+                        "</activeCodePage>\n    ");
+    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
+    if (!update) return {};
+    const BOOL replaced = UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language,
+                                          manifest.data(), static_cast<DWORD>(manifest.size()));
+    return EndUpdateResourceW(update, !replaced) && replaced ? copy : std::wstring();
+}
+
+// Under the UTF-8 code page a key typed with letters beyond ASCII reaches the coder as
+// its UTF-8 bytes, and decoding with the same key gives a UTF-8 text back. A key lost in
+// the conversion would leave travokc with no key (exit code 2).
+TEST_F(ConsoleTest, UnderTheUtf8CodePageATextAndAKeyRoundTrip) {
+    const std::wstring program = CopyWithUtf8CodePage(dir.PathW());
+    ASSERT_FALSE(program.empty()) << "cannot give the copy its manifest: " << GetLastError();
+    const std::string text = "Gr\xc3\xbc\xc3\x9f" "e \xce\xa9 \xe6\x97\xa5\xe6\x9c\xac 3141592\r\n";
+    const std::wstring key = L"7\u03a9\u00e9";  // Omega is in no Western code page
+    WriteBytes(dir.File("in.txt"), text);
+    Streams streams;
+    streams.program = program;
+    const Outcome coding = RunTravokc({L"code", L"-k", key, L"in.txt", L"out.tvk"}, streams);
+    ASSERT_EQ(coding.exitCode, 0u) << coding.err;
+    const std::string coded = ReadBytes(dir.File("out.tvk"));
+    if (coded == Shifted(text, "7?\xe9", false, kChunk)) GTEST_SKIP() << "this Wine ignores activeCodePage";
+    EXPECT_TRUE(coded == Shifted(text, "7\xce\xa9\xc3\xa9", false, kChunk)) << "coded with the key's UTF-8 bytes";
+    const Outcome decoding = RunTravokc({L"decode", L"-k", key, L"out.tvk", L"back.txt"}, streams);
+    ASSERT_EQ(decoding.exitCode, 0u) << decoding.err;
+    EXPECT_TRUE(ReadBytes(dir.File("back.txt")) == text);
+}
+
 // Ctrl+C (SIGINT under Wine) while travokc waits for more input: the run stops, the
 // output keeps what it held, and no temporary file stays. travokc is started from a Linux
 // shell, which can send the signal to exactly the process it started.
@@ -344,6 +397,44 @@ TEST(ConsoleStop, CtrlCLeavesTheOutputAsItWas) {
     EXPECT_TRUE(kept == "kept") << "the output holds " << kept.size() << " bytes";
     EXPECT_EQ(Lines(ReadBytes(folder + "err.txt")), std::vector<std::string>{"Stopped before the end."});
     EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
+}
+
+// Ctrl+C that also ends the input, as it does a console read on Windows, or the producer
+// of `producer | travokc`: the signal and the close of the pipe's last writer come
+// together, and the run is still stopped, never taken as finished.
+TEST(ConsoleStop, CtrlCWithTheEndOfInputStillStops) {
+    struct Case {
+        const char* what;
+        const char* ends;      // IN and OUT on travokc's command line, with redirects
+        const char* together;  // the signal and the close, in either order
+    } cases[] = {
+        {"a named pipe, the end first", "in.fifo out.bin", "exec 3>&-; kill -INT $a"},
+        {"a named pipe, the signal first", "in.fifo out.bin", "kill -INT $a; exec 3>&-"},
+        {"standard input, the end first", "- out.bin <in.fifo", "exec 3>&-; kill -INT $a"},
+        {"standard input, the signal first", "- out.bin <in.fifo", "kill -INT $a; exec 3>&-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShellScript shell(
+            "mkfifo in.fifo; exec 3<>in.fifo\n"
+            "printf kept > out.bin\n"
+            "\"$TRAVOK_WINE\" \"$exe\" code -k 7 "s + c.ends + " 2>err.txt & a=$!\n"
+            "head -c 3000000 /dev/zero >&3\n"
+            "for i in $(seq 400); do\n"
+            "  [ \"$(cat ~travok-*.tmp 2>/dev/null | wc -c)\" = 3000000 ] && break\n"
+            "  sleep 0.05\n"
+            "done\n"
+            + c.together + "\n"
+            "wait $a; echo $?\n");
+        if (!shell.Skip().empty()) GTEST_SKIP() << shell.Skip();
+        ASSERT_TRUE(shell.Ran(1));
+        const std::string folder = shell.Folder();
+        EXPECT_EQ(shell.Lines()[1], "1") << "exit code";
+        const std::string kept = ReadBytes(folder + "out.bin");
+        EXPECT_TRUE(kept == "kept") << "the output holds " << kept.size() << " bytes";
+        EXPECT_EQ(Lines(ReadBytes(folder + "err.txt")), std::vector<std::string>{"Stopped before the end."});
+        EXPECT_EQ(FileNames(Wide(folder)), (std::vector<std::wstring>{L"err.txt", L"in.fifo", L"out.bin"}));
+    }
 }
 
 // On a terminal (a console to Wine), a run that lasts over a second shows one line on

@@ -63,7 +63,7 @@ std::thread ReadAll(HANDLE from, std::string& into) {
 std::wstring TravokcExePath() { return Wide(ExeDir() + "travokc.exe"); }
 
 Travokc::Travokc(const std::vector<std::wstring>& args, const Streams& streams) {
-    std::wstring commandLine = Quoted(TravokcExePath());
+    std::wstring commandLine = Quoted(streams.program.empty() ? TravokcExePath() : streams.program);
     for (const std::wstring& arg : args) commandLine += L" " + Quoted(arg);
 
     STARTUPINFOW startup{};

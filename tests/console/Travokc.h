@@ -19,6 +19,7 @@ struct Streams {
     std::wstring inputFile;   // standard input opened from this file instead
     std::wstring outputFile;  // standard output into this file instead, as "> file" does
     bool append = false;      // ... or as ">> file" does
+    std::wstring program;     // another copy of travokc to start; empty: TravokcExePath()
 };
 
 // Standard input fed with input through a pipe.
