@@ -14,8 +14,12 @@ std::wstring FileErrorText(const CFileException& e) {
     case CFileException::accessDenied: message = IDS_ACCESS_DENIED; break;
     case CFileException::invalidFile: message = IDS_INVALID_FILE; break;
     }
-    return LoadResStringW(IDS_ERROR_WITH) + e.m_strFileName + LoadResStringW(IDS_ERROR_SEPARATOR) +
-           LoadResStringW(message);
+    std::wstring text = LoadResStringW(IDS_ERROR_WITH) + e.m_strFileName + LoadResStringW(IDS_ERROR_SEPARATOR) +
+                        LoadResStringW(message);
+    // A commit that could not finish says where the bytes it left are.
+    if (!e.m_strResultKept.empty()) text += LoadResStringW(IDS_RESULT_KEPT, {e.m_strResultKept});
+    if (!e.m_strOriginalKept.empty()) text += LoadResStringW(IDS_ORIGINAL_KEPT, {e.m_strOriginalKept});
+    return text;
 }
 
 }  // namespace travok

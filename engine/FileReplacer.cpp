@@ -8,8 +8,10 @@ SystemFileReplacer& SystemFileReplacer::Instance() {
     return instance;
 }
 
-DWORD SystemFileReplacer::Replace(const std::wstring& target, const std::wstring& replacement) {
-    if (ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+DWORD SystemFileReplacer::Replace(const std::wstring& target, const std::wstring& replacement,
+                                  const std::wstring& backup) {
+    if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
         return NO_ERROR;
     return GetLastError();
 }

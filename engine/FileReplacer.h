@@ -13,10 +13,13 @@ namespace travok {
 class FileReplacer {
 public:
     virtual ~FileReplacer() = default;
-    // ReplaceFileW without a backup, ignoring merge errors: replacement takes target's
-    // name, attributes and security. Windows documents what each failure leaves behind
-    // (ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT and _2).
-    virtual DWORD Replace(const std::wstring& target, const std::wstring& replacement) = 0;
+    // ReplaceFileW ignoring merge errors: replacement takes target's name, attributes and
+    // security, and target is moved to backup. Windows documents what each failure leaves
+    // behind: ERROR_UNABLE_TO_REMOVE_REPLACED, nothing changed; ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+    // both keep their names (without a backup name, target is gone); _2, target is under
+    // the backup name and replacement under its own.
+    virtual DWORD Replace(const std::wstring& target, const std::wstring& replacement,
+                          const std::wstring& backup) = 0;
     // MoveFileExW(from, to, flags).
     virtual DWORD Move(const std::wstring& from, const std::wstring& to, DWORD flags) = 0;
 };
@@ -28,7 +31,7 @@ public:
     // serves all threads.
     static SystemFileReplacer& Instance();
 
-    DWORD Replace(const std::wstring& target, const std::wstring& replacement) override;
+    DWORD Replace(const std::wstring& target, const std::wstring& replacement, const std::wstring& backup) override;
     DWORD Move(const std::wstring& from, const std::wstring& to, DWORD flags) override;
 };
 

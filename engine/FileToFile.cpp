@@ -1,6 +1,8 @@
 // FileToFile: the two ends opened, the coding, and the commit.
 #include "FileToFile.h"
 
+#include "HeldRetry.h"
+
 namespace travok {
 
 namespace {
@@ -20,9 +22,16 @@ bool IsDiskFile(const CFile& file) { return GetFileType(file.GetHandle()) == FIL
 
 }  // namespace
 
-FileToFile::FileToFile(const RunEnd& input, const RunEnd& output) {
+FileToFile::FileToFile(const RunEnd& input, const RunEnd& output, Opening opening) {
+    if (opening == Opening::InRun)
+        m_unopened = Ends{input, output};
+    else
+        Open(input, output);
+}
+
+void FileToFile::Open(const RunEnd& input, const RunEnd& output) {
     if (const auto* named = std::get_if<NamedFile>(&input))
-        m_input.Open(named->path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
+        OpenWhenFree(m_input, named->path, CFile::modeRead | CFile::shareExclusive | CFile::typeNoDevice);
     else
         AttachStandard(m_input, std::get<StandardStream>(input));
     if (const auto* named = std::get_if<NamedFile>(&output))
@@ -46,6 +55,11 @@ bool FileToFile::ReadsItsOwnOutput() const {
 bool FileToFile::InputIsDiskFile() const { return IsDiskFile(m_input); }
 
 bool FileToFile::Run(const KeyCoder& coder, KeyWalk walk, const std::function<bool()>& stopAtEnd) {
+    if (m_unopened) {
+        const Ends ends = std::move(*m_unopened);
+        m_unopened.reset();
+        Open(ends.input, ends.output);
+    }
     const bool complete = CodeFile(coder, m_input, Output(), m_progress, walk);
     // A stop that came while the last block was written still stops the run.
     if (!complete || m_progress.cancel || (stopAtEnd && stopAtEnd())) return false;

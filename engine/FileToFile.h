@@ -26,13 +26,18 @@ struct StandardStream {
 // Where a run reads from, or writes to.
 using RunEnd = std::variant<NamedFile, StandardStream>;
 
+// When a run's ends are opened: at once, or by Run on its own thread, where a brief hold
+// on a file is waited out without keeping a window from its messages.
+enum class Opening { Now, InRun };
+
 class FileToFile {
 public:
     // Opens the input, then the output: when the input cannot be opened, the output is
     // never touched. A named input is opened exclusively, so that the same file under
     // another name cannot be the output, and a device is refused; a named output is an
-    // OutputFile. A failure is raised as CFileException.
-    FileToFile(const RunEnd& input, const RunEnd& output);
+    // OutputFile. A brief hold on either is waited out. A failure is raised as
+    // CFileException, here or, for Opening::InRun, by Run.
+    FileToFile(const RunEnd& input, const RunEnd& output, Opening opening = Opening::Now);
     FileToFile(const FileToFile&) = delete;
     FileToFile& operator=(const FileToFile&) = delete;
 
@@ -47,7 +52,8 @@ public:
     // does around it; nullptr for a named output, which is replaced only once whole.
     const CFile* OutputStream() const { return m_output ? nullptr : &m_stream; }
 
-    // Codes the input into the output on the calling thread, once. A run that reached
+    // Opens the ends if they are not yet, then codes the input into the output on the
+    // calling thread, once. A run that reached
     // the input's end with no stop requested puts the output in place, closes the input
     // and returns true; a stopped one returns false. A failure is raised as
     // CFileException. Stopped or failed before the commit, a named output is as it was.
@@ -65,6 +71,12 @@ public:
 
 private:
     CFile& Output() { return m_output ? m_output->File() : m_stream; }
+    void Open(const RunEnd& input, const RunEnd& output);
+
+    struct Ends {
+        RunEnd input, output;
+    };
+    std::optional<Ends> m_unopened;  // for Run to open
 
     CFile m_input;
     CFile m_stream;                      // the output, when it is a standard stream

@@ -39,6 +39,8 @@ std::set<std::wstring> WineReplaceLeftovers(const std::wstring& folder) {
     return names;
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 }  // namespace
 
 std::wstring CreateFreeTemporary(CFile& file, const std::wstring& folder, unsigned number) {
@@ -53,13 +55,13 @@ std::wstring CreateFreeTemporary(CFile& file, const std::wstring& folder, unsign
     }
 }
 
-OutputFile::OutputFile(const std::wstring& path, FileReplacer& replacer)
-    : m_replacer(replacer), m_path(path), m_target(FullPath(path)) {
+OutputFile::OutputFile(const std::wstring& path, FileReplacer& replacer, RetryClock& clock)
+    : m_replacer(replacer), m_clock(clock), m_path(path), m_target(FullPath(path)) {
     // An existing output is opened for writing, exclusively, and left as it is: access
     // denied, sharing violations (the input under another name among them) and devices
     // show now, before anything is coded.
     try {
-        m_file.Open(path, CFile::modeWrite | CFile::shareExclusive | CFile::typeNoDevice);
+        OpenWhenFree(m_file, path, CFile::modeWrite | CFile::shareExclusive | CFile::typeNoDevice, m_clock);
     } catch (const CFileException& e) {
         if (e.m_cause != CFileException::fileNotFound) throw;
     }
@@ -73,9 +75,9 @@ OutputFile::OutputFile(const std::wstring& path, FileReplacer& replacer)
 
     // Names that differ between processes, and between the outputs of one process.
     static std::atomic<unsigned> counter{0};
-    const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    m_seed = (GetCurrentProcessId() * 2654435761u ^ GetTickCount()) + counter++;
     try {
-        m_temporary = CreateFreeTemporary(m_file, Folder(m_target), seed + counter++);
+        m_temporary = CreateFreeTemporary(m_file, Folder(m_target), m_seed);
     } catch (const CFileException& e) {
         // Whatever keeps the temporary file from being made keeps the output from it.
         throw CFileException(e.m_cause, e.m_lOsError, path);
@@ -96,36 +98,97 @@ void OutputFile::Fail(LONG error) {
     throw CFileException(CFileException::OsErrorToException(error), error, m_path);
 }
 
+DWORD OutputFile::MoveIntoEmptyName(const std::wstring& from) {
+    // Never over a file that appeared meanwhile.
+    const std::wstring target = ExtendedLengthPath(m_target);
+    return RetryWhileHeld([&] { return m_replacer.Move(from, target, MOVEFILE_WRITE_THROUGH); }, m_clock);
+}
+
+void OutputFile::ReplaceExisting() {
+    const std::wstring folder = Folder(m_target);
+    const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
+    // The old bytes go to a backup beside the output, under a free name found as the
+    // temporary's was, so that whatever a failed replace leaves, they are where we know.
+    std::wstring backupName;
+    try {
+        CFile reserve;
+        backupName = CreateFreeTemporary(reserve, folder, m_seed + 1);
+    } catch (const CFileException& e) {
+        Fail(e.m_lOsError);
+    }
+    const std::wstring backup = ExtendedLengthPath(backupName);
+    DeleteFileW(backup.c_str());  // the replace makes it
+
+    const std::set<std::wstring> before = WineReplaceLeftovers(folder);
+    const DWORD error = RetryWhileHeld([&] { return m_replacer.Replace(target, temporary, backup); }, m_clock);
+    if (error == NO_ERROR) {
+        DeleteFileW(backup.c_str());
+        m_temporary.clear();
+        return;
+    }
+    for (const std::wstring& name : WineReplaceLeftovers(folder))
+        if (!before.count(name)) DeleteFileW(ExtendedLengthPath(folder + name).c_str());
+    // Whenever the output still has its name after a failed replace, that is the old file
+    // (a backup is then at most a copy of it): the run is given up.
+    if (Exists(target)) {
+        DeleteFileW(backup.c_str());
+        Fail(static_cast<LONG>(error));
+    }
+    // The name is empty. The old bytes are in the backup (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+    // or gone (ERROR_UNABLE_TO_MOVE_REPLACEMENT without a backup, or an output removed
+    // during the run): the backup goes back, or else the result takes the name.
+    const bool backedUp = Exists(backup);
+    if (backedUp && MoveIntoEmptyName(backup) == NO_ERROR) Fail(static_cast<LONG>(error));
+    if (MoveIntoEmptyName(temporary) == NO_ERROR) {
+        if (backedUp) DeleteFileW(backup.c_str());
+        m_temporary.clear();
+        return;
+    }
+    KeepAndFail(error, backedUp ? backupName : std::wstring());
+}
+
+void OutputFile::KeepAndFail(DWORD error, const std::wstring& original) {
+    // Neither the old bytes nor the new ones could take the name: the files that hold
+    // them stay, and the report says where.
+    CFileException e(CFileException::OsErrorToException(static_cast<LONG>(error)), static_cast<LONG>(error), m_path);
+    e.m_strResultKept = m_temporary;
+    e.m_strOriginalKept = original;
+    m_temporary.clear();
+    throw e;
+}
+
 void OutputFile::Commit() {
     m_file.Close();
     if (m_temporary.empty()) return;
     const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
-    const auto targetExists = [&] { return GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES; };
-    DWORD error = ERROR_FILE_NOT_FOUND;  // until a replace or move says otherwise
     if (m_replaces && m_target.size() < kWineReplaceLimit) {
-        const std::wstring folder = Folder(m_target);
-        const std::set<std::wstring> before = WineReplaceLeftovers(folder);
-        error = m_replacer.Replace(target, temporary);
-        if (error != NO_ERROR) {
-            for (const std::wstring& name : WineReplaceLeftovers(folder))
-                if (!before.count(name)) DeleteFileW(ExtendedLengthPath(folder + name).c_str());
-            // Only an output that went away during the run lets the result become a new file.
-            if (error != ERROR_FILE_NOT_FOUND || targetExists()) Fail(static_cast<LONG>(error));
-        }
-    } else if (m_replaces) {
+        ReplaceExisting();
+        return;
+    }
+    DWORD error = NO_ERROR;
+    if (m_replaces) {
         // A path too long for ReplaceFileW: the result takes the output's attributes, and
-        // is renamed over it.
+        // is renamed over it, which is whole or not done at all.
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
-        error = m_replacer.Move(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (error != NO_ERROR && targetExists()) Fail(static_cast<LONG>(error));
+        error = RetryWhileHeld(
+            [&] { return m_replacer.Move(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); },
+            m_clock);
+        if (error == NO_ERROR) {
+            m_temporary.clear();
+            return;
+        }
+        if (Exists(target)) Fail(static_cast<LONG>(error));
     }
-    // A new output: never over a file that appeared meanwhile.
-    if (error != NO_ERROR) {
-        error = m_replacer.Move(temporary, target, MOVEFILE_WRITE_THROUGH);
-        if (error != NO_ERROR) Fail(static_cast<LONG>(error));
+    // A new output, or one removed during the run.
+    const DWORD moved = MoveIntoEmptyName(temporary);
+    if (moved == NO_ERROR) {
+        m_temporary.clear();
+        return;
     }
-    m_temporary.clear();
+    // An output that was there when the run began and is gone now keeps the result.
+    if (m_replaces && !Exists(target)) KeepAndFail(moved, {});
+    Fail(static_cast<LONG>(moved));
 }
 
 }  // namespace travok

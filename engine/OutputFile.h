@@ -5,6 +5,7 @@
 #include <string>
 
 #include "FileReplacer.h"
+#include "HeldRetry.h"
 #include "framework/File.h"
 
 namespace travok {
@@ -13,11 +14,13 @@ class OutputFile {
 public:
     // Opens the output named path (as the user typed it). An existing file must be
     // writable now: access denied, a sharing violation or a device is raised here, as
-    // CFileException naming path, before anything is coded. A regular file, existing or
+    // CFileException naming path, before anything is coded; a brief hold is waited out
+    // first. A regular file, existing or
     // not, gets a temporary file in its folder; a pipe is written directly.
     explicit OutputFile(const std::wstring& path) : OutputFile(path, SystemFileReplacer::Instance()) {}
-    // The same, putting the result in place through replacer, which must outlive it.
-    OutputFile(const std::wstring& path, FileReplacer& replacer);
+    // The same, putting the result in place through replacer and timing waits by clock,
+    // which must outlive it.
+    OutputFile(const std::wstring& path, FileReplacer& replacer, RetryClock& clock = SystemRetryClock());
     // Without Commit, the temporary file is removed and the output left as it was.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -28,16 +31,29 @@ public:
     CFile& File() { return m_file; }
 
     // Closes the result and puts it in the output's place: an existing file is replaced
-    // keeping its attributes and security, a new one is created. Raised as CFileException
-    // naming path; the output is then as it was.
+    // keeping its attributes and security, a new one is created; a brief hold on the
+    // output is waited out. A failure is raised as CFileException naming path. The
+    // output's name then holds the old bytes or the new ones, whole; where neither could
+    // take it, the files that hold them are kept and named in m_strResultKept and
+    // m_strOriginalKept.
     void Commit();
 
 private:
     void Discard();
     // Gives up the result and raises error, naming the output as typed.
     [[noreturn]] void Fail(LONG error);
+    // Replaces an existing output, its old bytes moved aside to a backup until the new
+    // ones are in place.
+    void ReplaceExisting();
+    // Moves from (a full "\\?\" path) into the output's empty name; the error.
+    DWORD MoveIntoEmptyName(const std::wstring& from);
+    // Keeps the result under its temporary name, and raises error naming it, and the
+    // old output's backup if there is one.
+    [[noreturn]] void KeepAndFail(DWORD error, const std::wstring& original);
 
     FileReplacer& m_replacer;
+    RetryClock& m_clock;
+    unsigned m_seed = 0;       // where the search for a free name starts
     std::wstring m_path;       // as typed
     std::wstring m_target;     // full path
     std::wstring m_temporary;  // full path, beside m_target

@@ -26,7 +26,9 @@ RunFigures FiguresAt(std::uint64_t done, std::uint64_t total, std::chrono::milli
 // What a run shares with whoever watches it, from any thread.
 struct RunProgress {
     std::atomic<std::uint64_t> done{0};  // bytes written so far
-    std::uint64_t total = 0;             // the input's size when known before the run, else 0
+    // The input's size when known before the run, else 0; set by a run that opens its
+    // input on its own thread.
+    std::atomic<std::uint64_t> total{0};
     std::atomic<bool> cancel{false};     // set by the watcher: the run stops at its next block
     // When the run was set up; its speed is reckoned from here.
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();

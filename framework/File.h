@@ -26,6 +26,10 @@ public:
     int m_cause;
     LONG m_lOsError;
     std::wstring m_strFileName;  // as opened for a failed open; full path for a failed write
+    // Full paths of files an output's failed commit could not put in place and left for
+    // the user: the new result, and the output as it was. Empty for none.
+    std::wstring m_strResultKept;
+    std::wstring m_strOriginalKept;
 };
 
 class CFile {

@@ -131,7 +131,9 @@ void CCheie::FileToFile(const KeyCoder& coder) {
         return;
     }
     try {
-        travok::FileToFile run(travok::NamedFile{inputPath}, travok::NamedFile{outputPath});
+        // Opened by the worker: a file held for a moment is waited for there, while the
+        // window goes on serving its messages.
+        travok::FileToFile run(travok::NamedFile{inputPath}, travok::NamedFile{outputPath}, travok::Opening::InRun);
         const std::wstring name = inputPath.substr(inputPath.find_last_of(L"\\/") + 1);
         // Cancelled: the output stays as it was, and nothing is said.
         RunWithProgress(name, !m_bCode, run.Progress(), [&] { return run.Run(coder); });

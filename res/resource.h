@@ -28,6 +28,8 @@
 #define IDS_RESULT_HAS_ZERO 110
 #define IDS_FILE_TOO_LARGE  111
 #define IDS_OUT_OF_MEMORY   112
+#define IDS_RESULT_KEPT     113
+#define IDS_ORIGINAL_KEPT   114
 // String table: fixed texts of the coding page
 #define IDS_ERROR_CAPTION   120
 #define IDS_ERROR_WITH      121

@@ -1,7 +1,7 @@
 // OutputFile's ways of putting a result in place: over an existing file, into a new
 // name, straight into a pipe; each answer Windows documents for the replace, made by a
-// replacer of the test's own; the clean-up of Wine's leftovers; and the choice of a
-// free temporary name.
+// replacer of the test's own, alone and followed by failing moves; brief and lasting
+// holds; the clean-up of Wine's leftovers; and the choice of a free temporary name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 
 #include "Driver.h"
 #include "TempFiles.h"
+#include "engine/FileErrorText.h"
 #include "engine/OutputFile.h"
 #include "framework/Handles.h"
 
@@ -32,45 +33,72 @@ void MakeEmpty(const std::wstring& path) {
     EXPECT_NE(file.get(), INVALID_HANDLE_VALUE) << Utf8(path);
 }
 
-// How the test's replacer answers a replace.
+// How the test's replacer answers a replace: each way Windows documents, leaving the
+// files as it says, since Wine's ReplaceFileW never gives most of them.
 enum class Answer {
-    System,                    // the real ReplaceFileW
-    UnableToRemoveReplaced,    // 1175: both files keep their names
-    UnableToMoveReplacement,   // 1176 with no backup: the output is gone, the result keeps its name
-    UnableToMoveReplacement2,  // 1177: the output was moved aside, the result keeps its name
-    SharingViolation,          // 32, and an empty rf*.tmp left beside the output, as Wine leaves one
+    System,                          // the real ReplaceFileW
+    UnableToRemoveReplaced,          // 1175: nothing changed
+    UnableToMoveReplacement,         // 1176 with a backup name: both files keep their names
+    UnableToMoveReplacementNoBackup, // 1176 as without a backup name: the output is gone
+    UnableToMoveReplacement2,        // 1177: the output is under the backup name
+    SharingViolation,                // 32 for as long as it is asked, and an empty rf*.tmp as Wine leaves
+    SharingViolationOnce,            // 32 once, as a scanner's glance gives; then the real one
 };
 
-// Writes down each call, and answers a replace as told, leaving the files in the state
-// that Windows documents for that answer. Moves are the system's.
+// Writes down each call, and answers a replace as told. Moves are the system's, or
+// answer a lasting sharing violation and change nothing.
 class ScriptedReplacer final : public FileReplacer {
 public:
-    explicit ScriptedReplacer(Answer answer) : m_answer(answer) {}
+    ScriptedReplacer(Answer answer, bool movesFail) : m_answer(answer), m_movesFail(movesFail) {}
 
-    DWORD Replace(const std::wstring& target, const std::wstring& replacement) override {
-        calls.push_back("Replace");
+    DWORD Replace(const std::wstring& target, const std::wstring& replacement, const std::wstring& backup) override {
+        Record("Replace");
+        m_temporary = replacement;
+        m_backup = backup;
         switch (m_answer) {
-        case Answer::System: return SystemFileReplacer::Instance().Replace(target, replacement);
+        case Answer::System: return SystemFileReplacer::Instance().Replace(target, replacement, backup);
         case Answer::UnableToRemoveReplaced: return ERROR_UNABLE_TO_REMOVE_REPLACED;
-        case Answer::UnableToMoveReplacement:
+        case Answer::UnableToMoveReplacement: return ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+        case Answer::UnableToMoveReplacementNoBackup:
             EXPECT_TRUE(DeleteFileW(target.c_str()));
             return ERROR_UNABLE_TO_MOVE_REPLACEMENT;
         case Answer::UnableToMoveReplacement2:
-            EXPECT_TRUE(MoveFileW(target.c_str(), (FolderOf(target) + L"~replaced.tmp").c_str()));
+            EXPECT_TRUE(MoveFileW(target.c_str(), backup.c_str()));
             return ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
-        case Answer::SharingViolation: MakeEmpty(FolderOf(target) + L"rf1a2b.tmp"); return ERROR_SHARING_VIOLATION;
+        case Answer::SharingViolation:
+            if (!FileExists(FolderOf(target) + L"rf1a2b.tmp")) MakeEmpty(FolderOf(target) + L"rf1a2b.tmp");
+            return ERROR_SHARING_VIOLATION;
+        case Answer::SharingViolationOnce:
+            m_answer = Answer::System;
+            return ERROR_SHARING_VIOLATION;
         }
         return ERROR_INVALID_FUNCTION;
     }
     DWORD Move(const std::wstring& from, const std::wstring& to, DWORD flags) override {
-        calls.push_back("Move " + std::to_string(flags));
+        Record(std::string(from == m_backup ? "Move backup " : "Move result ") + std::to_string(flags));
+        if (m_movesFail) return ERROR_SHARING_VIOLATION;
         return SystemFileReplacer::Instance().Move(from, to, flags);
     }
 
+    // In order, each run of repeated calls (a wait's retries) once.
     std::vector<std::string> calls;
 
 private:
+    void Record(const std::string& call) {
+        if (calls.empty() || calls.back() != call) calls.push_back(call);
+    }
+
     Answer m_answer;
+    bool m_movesFail;
+    std::wstring m_temporary, m_backup;
+};
+
+// Time that passes only by the waits' own sleeps.
+class StepClock final : public RetryClock {
+public:
+    ULONGLONG Now() override { return now; }
+    void Sleep(DWORD milliseconds) override { now += milliseconds; }
+    ULONGLONG now = 0;
 };
 
 // What stands at the output's name when the run begins, and what happens to it during
@@ -80,55 +108,92 @@ enum class Output {
     New,
     ExistingLongPath,  // too long for Wine's ReplaceFileW
     RemovedDuringRun,
-    HeldDuringRun,     // opened without delete sharing by someone else
+    HeldDuringRun,     // opened without delete sharing by someone else, for good
 };
 
 const std::string kReplace = "Replace";
-const std::string kMoveNew = "Move " + std::to_string(MOVEFILE_WRITE_THROUGH);
-const std::string kMoveOver = "Move " + std::to_string(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+const std::string kMoveNew = "Move result " + std::to_string(MOVEFILE_WRITE_THROUGH);
+const std::string kMoveBack = "Move backup " + std::to_string(MOVEFILE_WRITE_THROUGH);
+const std::string kMoveOver = "Move result " + std::to_string(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+
+// Which files hold the bytes after a commit that could not finish, besides the output's name.
+enum Kept { kNothingKept = 0, kResultKept = 1, kBothKept = 3 };
 
 struct CommitCase {
     const char* name;
     Output output;
     Answer answer;
+    bool movesFail;                  // every move answers a lasting sharing violation
     std::vector<std::string> calls;  // the replacer's calls, in order
     DWORD error;                     // what Commit raises, NO_ERROR for nothing
     const char* left;                // what the output's name holds after; nullptr: nothing
-    std::vector<std::wstring> files;  // the folder after, besides the output
+    Kept kept;                       // the files the report names, and the only ones left
+    bool waits;                      // a hold was waited out
 };
 
 void PrintTo(const CommitCase& c, std::ostream* os) { *os << c.name; }
 
+constexpr bool kMovesWork = false, kMovesFail = true;
+
 const CommitCase kCommits[] = {
-    {"ReplacesAnExistingFile", Output::Existing, Answer::System, {kReplace}, NO_ERROR, "new", {kDecoy}},
-    {"MovesIntoANewName", Output::New, Answer::System, {kMoveNew}, NO_ERROR, "new", {kDecoy}},
-    {"RenamesOverAnOutputWhosePathIsTooLongToReplace", Output::ExistingLongPath, Answer::System, {kMoveOver},
-     NO_ERROR, "new", {kDecoy}},
-    // The output went away while the run worked: the result becomes a new file.
-    {"MovesIntoTheNameOfAnOutputRemovedMeanwhile", Output::RemovedDuringRun, Answer::System, {kReplace, kMoveNew},
-     NO_ERROR, "new", {kDecoy}},
-    // Wine's ReplaceFileW leaves an empty rf*.tmp here; only that one is removed.
-    {"LeavesAnOutputHeldMeanwhileAsItWas", Output::HeldDuringRun, Answer::System, {kReplace},
-     ERROR_SHARING_VIOLATION, "old", {kDecoy}},
-    {"RemovesTheLeftoverOfAFailedReplace", Output::Existing, Answer::SharingViolation, {kReplace},
-     ERROR_SHARING_VIOLATION, "old", {kDecoy}},
-    {"LeavesTheOutputWhenItCannotBeRemoved", Output::Existing, Answer::UnableToRemoveReplaced, {kReplace},
-     ERROR_UNABLE_TO_REMOVE_REPLACED, "old", {kDecoy}},
-    // Windows has moved the output out of its name before these two answers; the
-    // result is given up as on any failure, so the name is left empty.
-    {"GivesUpWhenTheResultCannotBeMoved", Output::Existing, Answer::UnableToMoveReplacement, {kReplace},
-     ERROR_UNABLE_TO_MOVE_REPLACEMENT, nullptr, {kDecoy}},
-    {"GivesUpWhenTheResultCannotBeMovedAfterTheOutputWasMovedAside", Output::Existing,
-     Answer::UnableToMoveReplacement2, {kReplace}, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, nullptr,
-     {kDecoy, L"~replaced.tmp"}},
+    {"ReplacesAnExistingFile", Output::Existing, Answer::System, kMovesWork, {kReplace}, NO_ERROR, "new",
+     kNothingKept, false},
+    {"MovesIntoANewName", Output::New, Answer::System, kMovesWork, {kMoveNew}, NO_ERROR, "new", kNothingKept, false},
+    // Nothing was there before: a result that cannot take the name is given up.
+    {"GivesUpANewOutputWhoseNameCannotBeTaken", Output::New, Answer::System, kMovesFail, {kMoveNew},
+     ERROR_SHARING_VIOLATION, nullptr, kNothingKept, true},
+    {"RenamesOverAnOutputWhosePathIsTooLongToReplace", Output::ExistingLongPath, Answer::System, kMovesWork,
+     {kMoveOver}, NO_ERROR, "new", kNothingKept, false},
+    {"LeavesALongPathOutputWhenTheRenameFails", Output::ExistingLongPath, Answer::System, kMovesFail, {kMoveOver},
+     ERROR_SHARING_VIOLATION, "old", kNothingKept, true},
+    // The output went away while the run worked: the result becomes a new file, or,
+    // failing that, is kept.
+    {"MovesIntoTheNameOfAnOutputRemovedMeanwhile", Output::RemovedDuringRun, Answer::System, kMovesWork,
+     {kReplace, kMoveNew}, NO_ERROR, "new", kNothingKept, false},
+    {"KeepsTheResultWhenTheNameOfAnOutputRemovedMeanwhileCannotBeTaken", Output::RemovedDuringRun, Answer::System,
+     kMovesFail, {kReplace, kMoveNew}, ERROR_FILE_NOT_FOUND, nullptr, kResultKept, true},
+    // A real hold under Wine, which also leaves an rf*.tmp; only that one is removed.
+    {"LeavesAnOutputHeldMeanwhileAsItWas", Output::HeldDuringRun, Answer::System, kMovesWork, {kReplace},
+     ERROR_SHARING_VIOLATION, "old", kNothingKept, true},
+    {"WaitsOutABriefHold", Output::Existing, Answer::SharingViolationOnce, kMovesWork, {kReplace}, NO_ERROR, "new",
+     kNothingKept, true},
+    {"RemovesTheLeftoverOfAFailedReplace", Output::Existing, Answer::SharingViolation, kMovesWork, {kReplace},
+     ERROR_SHARING_VIOLATION, "old", kNothingKept, true},
+    {"RemovesTheLeftoverOfAFailedReplaceWhenMovesFail", Output::Existing, Answer::SharingViolation, kMovesFail,
+     {kReplace}, ERROR_SHARING_VIOLATION, "old", kNothingKept, true},
+    {"LeavesTheOutputWhenItCannotBeRemoved", Output::Existing, Answer::UnableToRemoveReplaced, kMovesWork, {kReplace},
+     ERROR_UNABLE_TO_REMOVE_REPLACED, "old", kNothingKept, false},
+    {"LeavesTheOutputWhenItCannotBeRemovedAndMovesFail", Output::Existing, Answer::UnableToRemoveReplaced,
+     kMovesFail, {kReplace}, ERROR_UNABLE_TO_REMOVE_REPLACED, "old", kNothingKept, false},
+    {"LeavesTheOutputWhenTheResultCannotBeMoved", Output::Existing, Answer::UnableToMoveReplacement, kMovesWork,
+     {kReplace}, ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", kNothingKept, false},
+    {"LeavesTheOutputWhenTheResultCannotBeMovedAndMovesFail", Output::Existing, Answer::UnableToMoveReplacement,
+     kMovesFail, {kReplace}, ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", kNothingKept, false},
+    // The output is gone: the result takes its place, or is kept and named.
+    {"MovesTheResultIntoTheNameOfAnOutputThatIsGone", Output::Existing, Answer::UnableToMoveReplacementNoBackup,
+     kMovesWork, {kReplace, kMoveNew}, NO_ERROR, "new", kNothingKept, false},
+    {"KeepsTheResultWhenTheOutputIsGoneAndMovesFail", Output::Existing, Answer::UnableToMoveReplacementNoBackup,
+     kMovesFail, {kReplace, kMoveNew}, ERROR_UNABLE_TO_MOVE_REPLACEMENT, nullptr, kResultKept, true},
+    // The output is under the backup's name: it goes back, or else the result takes
+    // the name, or else both are kept and named.
+    {"PutsTheBackupBackWhenTheOutputWasMovedAside", Output::Existing, Answer::UnableToMoveReplacement2, kMovesWork,
+     {kReplace, kMoveBack}, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "old", kNothingKept, false},
+    {"KeepsBothWhenTheOutputWasMovedAsideAndMovesFail", Output::Existing, Answer::UnableToMoveReplacement2,
+     kMovesFail, {kReplace, kMoveBack, kMoveNew}, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, nullptr, kBothKept, true},
 };
+
+std::wstring NameIn(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+bool IsOurTemporaryName(const std::wstring& name) {
+    return name.size() == 20 && name.rfind(L"~travok-", 0) == 0 && name.substr(16) == L".tmp";
+}
 
 class Commit : public testing::TestWithParam<CommitCase> {
 protected:
     TempDir dir;
 };
 
-TEST_P(Commit, PutsTheResultInPlaceByItsRoute) {
+TEST_P(Commit, LeavesTheOldBytesOrTheNewOnesWhole) {
     const CommitCase& c = GetParam();
     std::wstring folder = dir.PathW();
     if (c.output == Output::ExistingLongPath) {
@@ -141,10 +206,11 @@ TEST_P(Commit, PutsTheResultInPlaceByItsRoute) {
     if (c.output != Output::New) WriteBytes(target, kOld);
     MakeEmpty(L"\\\\?\\" + folder + kDecoy);
 
-    ScriptedReplacer replacer(c.answer);
+    ScriptedReplacer replacer(c.answer, c.movesFail);
+    StepClock clock;
     std::optional<CFileException> error;
     {
-        OutputFile output(typed, replacer);
+        OutputFile output(typed, replacer, clock);
         output.File().Write(kNew.data(), static_cast<UINT>(kNew.size()));
         UniqueHandle holder;
         if (c.output == Output::RemovedDuringRun) {
@@ -160,6 +226,9 @@ TEST_P(Commit, PutsTheResultInPlaceByItsRoute) {
     }
 
     EXPECT_EQ(replacer.calls, c.calls);
+    EXPECT_EQ(clock.now > 0, c.waits) << "waited " << clock.now << " ms";
+    EXPECT_LE(clock.now, c.calls.size() * (kHoldWait + kHoldPause));  // a wait at most for each step
+    std::vector<std::wstring> expected = {kDecoy};
     if (c.error == NO_ERROR) {
         EXPECT_FALSE(error);
     } else {
@@ -167,16 +236,34 @@ TEST_P(Commit, PutsTheResultInPlaceByItsRoute) {
         EXPECT_EQ(error->m_lOsError, static_cast<LONG>(c.error));
         EXPECT_EQ(error->m_cause, CFileException::OsErrorToException(static_cast<LONG>(c.error)));
         EXPECT_EQ(error->m_strFileName, typed);  // as the user typed it
+        // The report names each file it keeps: the new bytes, and the old ones if they
+        // could not go back, both beside the output.
+        const std::wstring text = FileErrorText(*error);
+        EXPECT_EQ(!error->m_strResultKept.empty(), (c.kept & kResultKept) != 0);
+        EXPECT_EQ(!error->m_strOriginalKept.empty(), c.kept == kBothKept);
+        for (const std::wstring* kept : {&error->m_strResultKept, &error->m_strOriginalKept}) {
+            if (kept->empty()) continue;
+            EXPECT_NE(text.find(L"'" + *kept + L"'"), std::wstring::npos) << Utf8(text);
+            EXPECT_EQ(FolderOf(*kept), folder);
+            EXPECT_TRUE(IsOurTemporaryName(NameIn(*kept))) << Utf8(*kept);
+            expected.push_back(NameIn(*kept));
+        }
+        if (!error->m_strResultKept.empty()) {
+            EXPECT_EQ(ReadBytes(L"\\\\?\\" + error->m_strResultKept), kNew);
+        }
+        if (!error->m_strOriginalKept.empty()) {
+            EXPECT_EQ(ReadBytes(L"\\\\?\\" + error->m_strOriginalKept), kOld);
+        }
     }
     if (!c.left) {
         EXPECT_FALSE(FileExists(L"\\\\?\\" + target));
     } else {
         EXPECT_EQ(ReadBytes(L"\\\\?\\" + target), std::string(c.left) == "new" ? kNew : kOld);
+        expected.push_back(L"out.bin");
     }
 
-    // No temporary file is left, of ours or of Wine's, and nothing else was touched.
-    std::vector<std::wstring> expected = c.files;
-    if (c.left) expected.push_back(L"out.bin");
+    // No temporary file or backup is left, of ours or of Wine's, unless the report names
+    // it, and nothing else was touched.
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FileNames(folder), expected);
 }
@@ -203,7 +290,7 @@ TEST(OutputFileToAPipe, IsWrittenDirectly) {
             count = received.size();
         }
     });
-    ScriptedReplacer replacer(Answer::System);
+    ScriptedReplacer replacer(Answer::System, kMovesWork);
     {
         OutputFile output(name, replacer);
         output.File().Write(kNew.data(), static_cast<UINT>(kNew.size()));

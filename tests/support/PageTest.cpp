@@ -187,11 +187,14 @@ HeldFile::HeldFile(const std::string& path) {
     if (!m_held) ADD_FAILURE() << "holdfile did not hold " << path << ": \"" << m_output << "\"";
 }
 
-HeldFile::~HeldFile() {
+HeldFile::~HeldFile() { Release(); }
+
+void HeldFile::Release() {
     if (m_toHelper) {
         DWORD written = 0;
         WriteFile(m_toHelper, "\n", 1, &written, nullptr);
         CloseHandle(m_toHelper);
+        m_toHelper = nullptr;
     }
     if (!m_info.hProcess) return;
     if (WaitForSingleObject(m_info.hProcess, 10000) == WAIT_TIMEOUT) {
@@ -201,6 +204,7 @@ HeldFile::~HeldFile() {
     }
     CloseHandle(m_info.hThread);
     CloseHandle(m_info.hProcess);
+    m_info = {};
 }
 
 }  // namespace travok::test

@@ -112,6 +112,8 @@ public:
 
     bool Held() const { return m_held; }
     const std::string& Output() const { return m_output; }  // what the helper printed
+    // Ends the hold now, and returns once the helper has let the file go.
+    void Release();
 
 private:
     PROCESS_INFORMATION m_info{};
