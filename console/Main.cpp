@@ -8,12 +8,14 @@
 #include "Console.h"
 #include "ConsoleResource.h"
 #include "Run.h"
+#include "framework/DllSearch.h"
 #include "framework/String.h"
 #include "res/resource.h"
 
 using namespace travok::console;
 
 int wmain(int argc, wchar_t** argv) {
+    SearchDllsInSystem32Only();
     try {
         const std::vector<std::wstring> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         UsageError error;

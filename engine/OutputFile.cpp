@@ -7,14 +7,21 @@
 
 #include "framework/Handles.h"
 #include "framework/Path.h"
+#include "framework/Wine.h"
 
 namespace travok {
 
 namespace {
 
 // Wine's ReplaceFileW copies the names into MAX_PATH buffers and builds a temporary name
-// from them: a longer path overruns them. Such paths are replaced by a rename.
+// from them: a longer path overruns them. Under Wine such paths are replaced by a rename;
+// Windows' takes "\\?\" paths of any length, and keeps what a rename loses (the output's
+// security, times, streams and short name).
 constexpr size_t kWineReplaceLimit = MAX_PATH - 14;
+
+bool ReplaceableByReplaceFile(const std::wstring& fullPath) {
+    return fullPath.size() < kWineReplaceLimit || !RunningUnderWine();
+}
 
 std::wstring Folder(const std::wstring& fullPath) { return fullPath.substr(0, fullPath.find_last_of(L'\\') + 1); }
 
@@ -26,9 +33,11 @@ std::wstring Hex(unsigned value) {
 }
 
 // Wine's ReplaceFileW, when it fails, can leave an empty "rf*.tmp" of its own beside the
-// target; these are the ones in folder now.
+// target; these are the ones in folder now. Windows leaves none, and there an empty file
+// of that pattern is another program's: none is ever looked for.
 std::set<std::wstring> WineReplaceLeftovers(const std::wstring& folder) {
     std::set<std::wstring> names;
+    if (!RunningUnderWine()) return names;
     WIN32_FIND_DATAW found;
     HANDLE first = FindFirstFileW(ExtendedLengthPath(folder + L"rf*.tmp").c_str(), &found);
     if (first == INVALID_HANDLE_VALUE) return names;
@@ -161,14 +170,14 @@ void OutputFile::Commit() {
     m_file.Close();
     if (m_temporary.empty()) return;
     const std::wstring target = ExtendedLengthPath(m_target), temporary = ExtendedLengthPath(m_temporary);
-    if (m_replaces && m_target.size() < kWineReplaceLimit) {
+    if (m_replaces && ReplaceableByReplaceFile(m_target)) {
         ReplaceExisting();
         return;
     }
     DWORD error = NO_ERROR;
     if (m_replaces) {
-        // A path too long for ReplaceFileW: the result takes the output's attributes, and
-        // is renamed over it, which is whole or not done at all.
+        // A path too long for Wine's ReplaceFileW: the result takes the output's attributes,
+        // and is renamed over it, which is whole or not done at all.
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
         error = RetryWhileHeld(

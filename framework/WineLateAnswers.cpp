@@ -4,13 +4,15 @@
 // before answering leaves the client with a broken association that it keeps; when a
 // later server gets the same process and thread ids, and so the same endpoint, the
 // client's next activation reuses it and fails, and the instance it started is left
-// running. On Windows the wait below ends at once.
+// running. On Windows the RPC interfaces belong to COM, which answers before it returns:
+// there is nothing to wait for, and nothing is touched.
 #include "WineLateAnswers.h"
 
 #include <initializer_list>
 
 #include "Handles.h"
 #include "Win.h"
+#include "Wine.h"
 
 namespace {
 
@@ -45,6 +47,7 @@ DWORD WINAPI UnregisterCalledInterfaces(void*) {
 // reported, so it waits forever. That call has been answered by then; an answer in
 // flight takes milliseconds.
 void WaitForLateAnswersUnderWine() {
+    if (!RunningUnderWine()) return;
     constexpr DWORD kCapMs = 1000;
     const UniqueHandle thread(CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr));
     if (!thread) return;
