@@ -61,8 +61,13 @@ bool FileToFile::Run(const KeyCoder& coder, KeyWalk walk, const std::function<bo
         Open(ends.input, ends.output);
     }
     const bool complete = CodeFile(coder, m_input, Output(), m_progress, walk);
-    // A stop that came while the last block was written still stops the run.
-    if (!complete || m_progress.cancel || (stopAtEnd && stopAtEnd())) return false;
+    // A stop that came while the last block was written still stops the run. The
+    // temporary file goes at once: the process may end soon after a stop (the session
+    // ending).
+    if (!complete || m_progress.cancel || (stopAtEnd && stopAtEnd())) {
+        if (m_output) m_output->Discard();
+        return false;
+    }
     if (m_output) m_output->Commit();
     else m_stream.Close();
     m_input.Close();

@@ -37,9 +37,11 @@ public:
     // take it, the files that hold them are kept and named in m_strResultKept and
     // m_strOriginalKept.
     void Commit();
+    // Gives the result up now, as the destructor does: the temporary file goes, and the
+    // output stays as it was.
+    void Discard();
 
 private:
-    void Discard();
     // Gives up the result and raises error, naming the output as typed.
     [[noreturn]] void Fail(LONG error);
     // Replaces an existing output, its old bytes moved aside to a backup until the new

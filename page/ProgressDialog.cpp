@@ -20,6 +20,8 @@ constexpr UINT_PTR kTimer = 1;
 constexpr UINT kTickMs = 50;            // how often the dialog looks at the run
 constexpr DWORD kQuietMs = 500;         // a run shorter than this shows no dialog
 constexpr int kBarRange = 1000;
+// How long the end of the session waits for a stopped run to clean up.
+constexpr DWORD kEndSessionWaitMs = 5000;
 // Posted to the dialog when the run has ended: it closes at once, not at its next look.
 constexpr UINT kRunEnded = WM_APP + 1;
 
@@ -98,6 +100,10 @@ private:
     void OnCancel();
 
     void Update();
+    // "Coding <file>" or "Decoding <file>".
+    std::wstring Headline() const {
+        return LoadResStringW(m_run.Decode() ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING, {m_run.FileName()});
+    }
     void SetItemText(int id, const std::wstring& text) const { SetDlgItemTextW(m_hWnd, id, text.c_str()); }
     HWND Owner() const { return GetWindow(m_hWnd, GW_OWNER); }
 
@@ -120,8 +126,7 @@ BOOL CProgressDlg::OnInitDialog() {
         SetWindowPos(m_hWnd, nullptr, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const UINT headline = m_run.Decode() ? IDS_PROGRESS_DECODING : IDS_PROGRESS_CODING;
-    SetItemText(IDC_PROGRESS_FILE, LoadResStringW(headline, {m_run.FileName()}));
+    SetItemText(IDC_PROGRESS_FILE, Headline());
     HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
     if (m_run.Progress().total == 0) {
         // No size known beforehand (a pipe): the bar only shows that the run goes on.
@@ -130,9 +135,11 @@ BOOL CProgressDlg::OnInitDialog() {
     } else {
         SendMessageW(bar, PBM_SETRANGE32, 0, kBarRange);
     }
-    // The taskbar button shows the progress too, where the system offers it.
+    // The taskbar button shows the progress too, where the system offers it. HrInit
+    // comes before any other call, as the interface requires.
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                m_taskbar.PutVoid())))
+                                m_taskbar.PutVoid())) ||
+        FAILED(m_taskbar->HrInit()))
         m_taskbar.Reset();
     Update();
     SetTimer(m_hWnd, kTimer, kTickMs, nullptr);
@@ -140,17 +147,37 @@ BOOL CProgressDlg::OnInitDialog() {
     return TRUE;
 }
 
-BOOL CProgressDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT&) {
+BOOL CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
     case kRunEnded:
     case WM_TIMER:
-        if (m_run.Finished()) {
+        // A window above the dialog (a client's About box) disables it. EndDialog would
+        // enable the main window under that box at once, so the dialog stays until the
+        // box has gone, and a later look closes it.
+        if (m_run.Finished() && IsWindowEnabled(m_hWnd)) {
             EndDialog(m_hWnd, IDOK);
         } else {
             Update();
         }
         return TRUE;
+    case WM_QUERYENDSESSION:
+        // Windows is to end the session during the run: the user is shown why this
+        // program holds it up, and chooses.
+        ShutdownBlockReasonCreate(Owner(), Headline().c_str());
+        result = FALSE;
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) {
+            // The session ends, and the process with it, soon after this returns: the run
+            // is stopped, and its temporary file removed, first.
+            m_run.Stop();
+            WaitForSingleObject(m_run.FinishedEvent(), kEndSessionWaitMs);
+        } else {
+            ShutdownBlockReasonDestroy(Owner());
+        }
+        return TRUE;
     case WM_DESTROY:
+        ShutdownBlockReasonDestroy(Owner());
         m_run.ShowIn(nullptr);
         KillTimer(m_hWnd, kTimer);
         if (m_taskbar) m_taskbar->SetProgressState(Owner(), TBPF_NOPROGRESS);
