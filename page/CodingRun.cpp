@@ -102,6 +102,8 @@ void CCheie::FileToText(const KeyCoder& coder) {
         } while (got > 0 && filled <= kTextBoxLimit);
         data.resize(filled);
         if (filled > kTextBoxLimit) {
+            // Closed first: the file is free while the message waits for the user.
+            input.Abort();
             ShowErrorTravok(*this, IDS_FILE_TOO_LARGE, MB_ICONINFORMATION);
             return;
         }

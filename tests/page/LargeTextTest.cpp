@@ -1,5 +1,6 @@
 // Large texts, keys and files: the boxes take a pasted text of more than 1 MiB, text runs
 // code all of it, and File-to-Text takes a file up to what a text box holds.
+#include "Handles.h"
 #include "PageTest.h"
 #include "page/Cheie.h"
 
@@ -111,6 +112,24 @@ TEST_F(LargeText, FileToTextRefusesAFileLargerThanATextBoxHolds) {
     EXPECT_TRUE(OneMessage(Action(), kFileTooLarge, IDI_ASTERISK));
     EXPECT_EQ(Boxes(), before);
     EXPECT_EQ(Files(), std::vector<std::string>{"in.txt"});
+}
+
+// The file is closed before the message shows: while the user reads it, other programs
+// may change the file or take it away.
+TEST_F(LargeText, TheRefusedFileIsFreeWhileTheMessageShows) {
+    const std::string input = dir.File("in.txt");
+    WriteBytes(input, Lines(CCheie::kTextBoxLimit + 1, 10));
+    Type(IDC_KEY, "31");
+    Type(IDC_INPUT_PATH, "in.txt");
+    SetMode(Mode::FileToText);
+    app.Click(Item(IDC_ACTION));
+    const SeenBox box = app.WaitBox();
+    EXPECT_EQ(box.text, kFileTooLarge);
+    {
+        const UniqueHandle writer(CreateFileA(input.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_NE(writer.get(), INVALID_HANDLE_VALUE) << "the file is still held: error " << GetLastError();
+    }
+    app.CloseBox(box);
 }
 
 }  // namespace
