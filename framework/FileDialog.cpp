@@ -15,6 +15,19 @@ std::wstring BareExtension(const wchar_t* ext) {
     return dot == std::wstring::npos ? text : text.substr(dot + 1);
 }
 
+std::wstring CurrentFolder() {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+        if (length == 0) return {};
+        if (length < folder.size()) {
+            folder.resize(length);
+            return folder;
+        }
+        folder.resize(length);  // the size asked for, with its terminator
+    }
+}
+
 }  // namespace
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, const wchar_t* defaultExt, const wchar_t* fileName, DWORD flags,
@@ -42,6 +55,13 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, const wchar_t* defaultExt, const 
 
 INT_PTR CFileDialog::DoModal() {
     m_ofn.hwndOwner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : AfxGetSafeOwner();
+    // The dialogs make the picked folder the process's current one, which Windows then
+    // holds open (it cannot be renamed or removed) and against which names typed
+    // without a folder would be taken. OFN_NOCHANGEDIR stops that for Save only, so the
+    // current folder is put back after either.
+    const std::wstring current = CurrentFolder();
+    if (!m_bOpenFileDialog) m_ofn.Flags |= OFN_NOCHANGEDIR;
     BOOL chosen = m_bOpenFileDialog ? GetOpenFileNameW(&m_ofn) : GetSaveFileNameW(&m_ofn);
+    if (!current.empty()) SetCurrentDirectoryW(current.c_str());
     return chosen ? IDOK : IDCANCEL;
 }

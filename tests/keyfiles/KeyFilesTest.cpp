@@ -468,3 +468,38 @@ TEST_F(KeyFiles, CopyPutsExactlyTheResultBoxTextOnTheClipboardAndSelectsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The dialogs leave the program's current folder as it was: a name typed without a
+// folder still means the folder Travok was started in, and no picked folder is kept open.
+TEST(PickerFolders, EveryDialogLeavesTheCurrentFolderAsItWas) {
+    TempDir dir;
+    const std::string start = dir.File("start"), picked = dir.File("picked");
+    ASSERT_TRUE(CreateDirectoryA(start.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(picked.c_str(), nullptr));
+    WriteBytes(start + "\\in.txt", "abc");
+    WriteBytes(picked + "\\in.txt", "the wrong folder");
+
+    char before[MAX_PATH];
+    ASSERT_TRUE(GetCurrentDirectoryA(MAX_PATH, before));
+    ASSERT_TRUE(SetCurrentDirectoryA(start.c_str()));
+    TravokProcess app;
+    SetCurrentDirectoryA(before);
+
+    SetText(app.Item(IDC_KEY), "1");
+    EXPECT_TRUE(ChooseInFileDialog(app, app.Item(IDC_SAVE_KEY), picked + "\\k.key").empty());
+    EXPECT_TRUE(ChooseInFileDialog(app, app.Item(IDC_OPEN_KEY), picked + "\\k.key").empty());
+    EXPECT_TRUE(ChooseInFileDialog(app, app.Item(IDC_BROWSE_OUTPUT), picked + "\\out.txt").empty());
+    EXPECT_TRUE(ChooseInFileDialog(app, app.Item(IDC_BROWSE_INPUT), picked + "\\in.txt").empty());
+
+    SetText(app.Item(IDC_INPUT_PATH), "in.txt");
+    SetText(app.Item(IDC_OUTPUT_PATH), "out.txt");
+    app.ClickNow(app.Item(IDC_FROM_FILE));
+    app.ClickNow(app.Item(IDC_TO_FILE));
+    EXPECT_TRUE(app.ClickAndCollect(app.Item(IDC_ACTION)).empty());
+    EXPECT_EQ(ReadBytes(start + "\\out.txt"), "bcd");
+    EXPECT_FALSE(FileExists(picked + "\\out.txt"));
+}
+
+}  // namespace
