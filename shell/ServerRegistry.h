@@ -21,7 +21,9 @@ enum class RegistrationScope { Machine, User };
 // The machine's classes start the server for every user, an administrator's elevated
 // scripts included: only a program that no ordinary user can change may go there
 // (FolderSecurity.h). Under Wine, whose COM reads only the machine's classes, a
-// registration for the user alone would start nothing, and every copy goes there.
+// registration for the user alone would start nothing, and every copy goes there (Wine
+// makes every file owned by the user, with full control for the user and SYSTEM, so the
+// check never passes there).
 RegistrationScope RegistrationScopeFor(bool onlyAdministratorsCanWrite, bool underWine);
 
 // Writes the programmatic identifier and class identifier keys of the local server at
