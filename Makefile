@@ -68,8 +68,9 @@ run-%: build-%
 	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/$*/run-prefix TRAVOK_DISPLAY=$(DISPLAY) $(BUILD)/$*/wine-run $(BUILD)/$*/bin/Travok.exe
 	TRAVOK_WINEPREFIX=$(CURDIR)/$(BUILD)/$*/run-prefix $(BUILD)/$*/wine-run --shutdown
 
-# Saves docs/travok-sheet.png (the main window as it opens) and docs/travok-about.png
-# (the About box) from the build's Travok.exe.
+# Saves docs/travok-sheet.png (the main window as it opens), docs/travok-about.png (the
+# About box) and docs/travok-sheet-{100,150,200}.png (the window at each scaling) from
+# the build's Travok.exe.
 screenshots-%: build-%
 	bash scripts/screenshot.sh $(BUILD)/$*
 

@@ -4,7 +4,8 @@
 # What an install holds. A further program is one more target name here: the installer
 # installs and removes the files of this list (a generated Files.nsh).
 set(TRAVOK_DIST_PROGRAMS Travok travokc)
-set(TRAVOK_DIST_DOCUMENTS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE)
+# The help page goes beside the programs: Help opens it from there.
+set(TRAVOK_DIST_DOCUMENTS ${CMAKE_SOURCE_DIR}/docs/Travok.html ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE)
 
 find_program(MAKENSIS makensis REQUIRED)
 set(dist_dir ${CMAKE_BINARY_DIR}/dist)

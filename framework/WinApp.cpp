@@ -1,8 +1,11 @@
 // CWinApp: application instance data, command-line switches, help and message boxes.
 #include "WinApp.h"
 
+#include <shellapi.h>
+
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "CallbackGuard.h"
 #include "Path.h"
@@ -10,7 +13,22 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+
+DWORD OpenWithShell(HWND owner, const std::wstring& path) {
+    // Above 32 is success; below, one of the old error numbers, which the call also
+    // leaves as the thread's last error in the system's own terms.
+    SetLastError(NO_ERROR);
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(owner, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result > 32) return NO_ERROR;
+    const DWORD error = GetLastError();
+    return error != NO_ERROR ? error : static_cast<DWORD>(result == 0 ? ERROR_OUTOFMEMORY : result);
 }
+
+DocumentOpener g_openDocument = OpenWithShell;
+}  // namespace
+
+DocumentOpener SetDocumentOpener(DocumentOpener opener) { return std::exchange(g_openDocument, opener); }
 
 CWinApp::CWinApp() { g_app = this; }
 
@@ -38,7 +56,7 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     size_t dot = exe.rfind(L'.');
     if (dot == std::wstring::npos || dot < nameStart) dot = exe.size();
     m_appName = WideToAnsi(exe.substr(nameStart, dot - nameStart));
-    m_helpFilePath = exe.substr(0, dot) + L".HLP";
+    m_helpFilePath = exe.substr(0, dot) + L".html";
 
     InitInstance();  // its result only says that the program ends now
     return 0;
@@ -62,10 +80,20 @@ BOOL CWinApp::FindSwitch(const char* name) {
 }
 
 void CWinApp::OnHelp() {
-    // No help file, no help viewer: the viewer would only report a missing file.
-    if (GetFileAttributesW(ExtendedLengthPath(m_helpFilePath).c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
-    WinHelpW(owner, m_helpFilePath.c_str(), HELP_FINDER, 0);
+    // Windows has had no viewer for the old help files since Vista: the help is a web
+    // page, which every system opens. A missing page is told, not left to the viewer.
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(m_helpFilePath).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        OnHelpUnavailable(ERROR_FILE_NOT_FOUND);
+        return;
+    }
+    const DWORD error = g_openDocument ? g_openDocument(AfxGetSafeOwner(), m_helpFilePath) : ERROR_NO_ASSOCIATION;
+    if (error != NO_ERROR) OnHelpUnavailable(error);
+}
+
+void CWinApp::OnHelpUnavailable(DWORD error) {
+    AfxMessageBox(WideToAnsi(L"The help page " + m_helpFilePath + L" could not be opened (error " +
+                             std::to_wstring(error) + L")."));
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {

@@ -17,8 +17,12 @@ public:
     virtual BOOL InitInstance() { return FALSE; }
     // Whether the application handles the help command, which gives sheets a Help button.
     virtual bool HandlesHelp() const { return false; }
-    // The standard help handler: the help viewer with the application's help file.
+    // The standard help handler: the application's help page in the system's viewer for
+    // it; when the page is missing or no viewer takes it, OnHelpUnavailable.
     void OnHelp();
+    // Tells the user why the help page did not open (error: ERROR_FILE_NOT_FOUND when it
+    // is missing, else the system's answer).
+    virtual void OnHelpUnavailable(DWORD error);
     // Tells the user that an operation ran out of memory; a handler's exception that
     // reports it reaches here (CallbackGuard.h).
     virtual void OnOutOfMemory();
@@ -34,7 +38,7 @@ public:
     HINSTANCE m_hInstance = nullptr;
     std::string m_strCmdLine;     // the arguments after the program's own name
     std::string m_appName;        // the executable's name without extension
-    std::wstring m_helpFilePath;  // the executable's path with ".HLP"
+    std::wstring m_helpFilePath;  // the executable's path with ".html"
     CWnd* m_pMainWnd = nullptr;
 
     // Application-wide automation state.
@@ -46,6 +50,13 @@ private:
 };
 
 CWinApp* AfxGetApp();
+
+// Opens the document at path in the program the system associates with its kind, as a
+// double click in Explorer would; NO_ERROR or the system's error.
+using DocumentOpener = DWORD (*)(HWND owner, const std::wstring& path);
+// Puts opener in the system's place (ShellExecuteW) and returns the one before, so that
+// tests can see the request without a viewer starting.
+DocumentOpener SetDocumentOpener(DocumentOpener opener);
 
 // The owner for a window that names none: the main window's active pop-up, or the
 // main window itself; nullptr when there is no main window.

@@ -21,3 +21,9 @@ void CWnd::SetWindowText(std::string_view text) const { SetWindowTextW(AnsiToWid
 int CWnd::MessageBox(const std::wstring& text, const std::wstring& caption, UINT type) const {
     return ::MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), type);
 }
+
+UniqueIcon LoadIconSized(UINT id, int sizeMetric) {
+    const int size = GetSystemMetrics(sizeMetric);
+    return UniqueIcon(static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "Handles.h"
 #include "Win.h"
 
 class CWnd {
@@ -40,6 +41,17 @@ public:
     void Copy() const { SendMessage(WM_COPY); }
     void SetLimitText(UINT max) const { SendMessage(EM_SETLIMITTEXT, max); }
 };
+
+// An icon the program loaded for itself, at a size of its choosing: destroyed with its
+// owner, after the windows that show it.
+using UniqueIcon = UniqueOwner<HICON, DestroyIcon>;
+
+// The program's icon resource id at the size of the system metric sizeMetric:
+// SM_CXICON for a big icon (title bar at Alt+Tab, buttons), SM_CXSMICON for a small one
+// (title bar, taskbar). A DPI-aware program gets them for the system's DPI, and so the
+// icon's image drawn for that size rather than another one scaled; nullptr when the
+// resource cannot be loaded.
+UniqueIcon LoadIconSized(UINT id, int sizeMetric);
 
 class CButton : public CWnd {
 public:

@@ -43,7 +43,7 @@ BOOL CCheie::OnInitDialog() {
     m_input.SetLimitText(kTextBoxLimit);
     m_result.SetLimitText(kTextBoxLimit);
     m_key.SetLimitText(kTextBoxLimit);
-    DragAcceptFiles(m_hWnd, TRUE);
+    AcceptDrops();
     return TRUE;
 }
 
@@ -53,7 +53,8 @@ BOOL CCheie::OnSetActive() {
     m_bFromFile = 0;
     m_resultText.SetCheck(BST_CHECKED);
     m_bToFile = 0;
-    m_action.SetIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+    if (!m_actionIcon) m_actionIcon = LoadIconSized(IDR_MAINFRAME, SM_CXICON);
+    m_action.SetIcon(m_actionIcon.get());
     return CPropertyPage::OnSetActive();
 }
 

@@ -56,12 +56,15 @@ private:
     // A file dropped onto the page (Drop.cpp): onto the input side it becomes the input
     // file, onto the result side the output file, onto the key group the key file.
     void OnDropFiles(HDROP drop);
+    // Takes dropped files, also from Explorer into an elevated Travok.
+    void AcceptDrops();
     void UseInputFile(const std::wstring& path);
     void UseOutputFile(const std::wstring& path);
 
     void OnAbout();
 
     CButton m_action;
+    UniqueIcon m_actionIcon;  // Action!'s image, at the system's DPI
     CEdit m_inputPath;
     CEdit m_outputPath;
     CEdit m_result;

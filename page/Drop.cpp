@@ -3,6 +3,7 @@
 #include "Cheie.h"
 #include "Messages.h"
 #include "framework/Handles.h"
+#include "framework/MessageFilter.h"
 #include "framework/Path.h"
 #include "res/resource.h"
 
@@ -32,7 +33,18 @@ bool Over(HWND page, int id, POINT screen) {
     return control && GetWindowRect(control, &rect) && PtInRect(&rect, screen);
 }
 
+// A drop reaches the window as WM_DROPFILES, carried by WM_COPYDATA and
+// WM_COPYGLOBALDATA, which the headers do not name.
+constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, 0x0049};
+
 }  // namespace
+
+void CCheie::AcceptDrops() {
+    DragAcceptFiles(m_hWnd, TRUE);
+    // Started elevated (from an installer's last page, say), the page would otherwise
+    // never hear of a drop from Explorer, which runs at a lower integrity level.
+    for (UINT message : kDropMessages) AllowMessageFromLowerIntegrity(m_hWnd, message);
+}
 
 void CCheie::OnDropFiles(HDROP handle) {
     const DropHandle drop(handle);

@@ -51,6 +51,9 @@
 #define IDS_TIME_SECONDS          156
 #define IDS_TIME_MINUTES          157
 #define IDS_TIME_HOURS            158
+// String table: the help page
+#define IDS_HELP_MISSING    180
+#define IDS_HELP_NOT_OPENED 181
 
 // Coding page controls (template 130)
 #define IDC_INPUT           1000

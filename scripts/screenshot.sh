@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Saves pictures of Travok's main window as it opens, docs/travok-sheet.png, and of its
-# About box, docs/travok-about.png, from an existing build: starts bin/Travok.exe through
+# Saves pictures of Travok's main window as it opens, docs/travok-sheet.png, of its
+# About box, docs/travok-about.png, and of the main window at 100%, 150% and 200%
+# scaling, docs/travok-sheet-<scale>.png, from an existing build: starts bin/Travok.exe through
 # the build's wine-run on its private Xvfb, captures each window once it has settled,
 # opens the About box through the main window's system command (bin/postcommand.exe,
 # no mouse needed), and ends the program again.
@@ -109,3 +110,28 @@ about=$window
 post "About Travok" 0xF060 || true
 about_gone() { ! /usr/bin/xwininfo -display "$display" -id "$about" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 wait_for 10 about_gone || echo "screenshot: the About box did not close" >&2
+
+# The main window at 100%, 150% and 200% scaling: the prefix's LogPixels, which a program
+# reads as it starts, set for each picture and put back afterwards.
+desktop='HKCU\Control Panel\Desktop'
+logpixels_before=$("$run" reg query "$desktop" /v LogPixels 2>/dev/null | tr -d '\r' | awk '$1 == "LogPixels" { print $3 }' || true)
+restore_logpixels() {
+  if [ -n "$logpixels_before" ]; then
+    "$run" reg add "$desktop" /v LogPixels /t REG_DWORD /d "$((logpixels_before))" /f >/dev/null 2>&1
+  else
+    "$run" reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+  fi
+}
+trap 'restore_logpixels; finish' EXIT
+for scale in 100 150 200; do
+  kill "$travok" 2>/dev/null || true
+  wait "$runner" 2>/dev/null || true
+  travok=""
+  "$run" reg add "$desktop" /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null 2>&1
+  "$run" "$exe" >/dev/null 2>&1 &
+  runner=$!
+  wait_for 30 find_travok || { echo "screenshot: Travok.exe did not start at $scale%" >&2; exit 1; }
+  window=""
+  wait_for 30 find_window Travok || { echo "screenshot: the Travok window did not show at $scale%" >&2; exit 1; }
+  save "travok-sheet-$scale.png"
+done

@@ -7,7 +7,8 @@
 
 CMy_PropertySheet::CMy_PropertySheet(std::string caption, HWND parent, UINT startPage)
     : CPropertySheet(std::move(caption), parent, startPage),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {
+      m_bigIcon(LoadIconSized(IDR_MAINFRAME, SM_CXICON)),
+      m_smallIcon(LoadIconSized(IDR_MAINFRAME, SM_CXSMICON)) {
     AddPage(&m_page);
 }
 
@@ -20,8 +21,8 @@ BOOL CMy_PropertySheet::OnInitDialog() {
             AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
         }
     }
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
     return result;
 }
 

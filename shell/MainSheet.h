@@ -14,6 +14,7 @@ protected:
     void OnSysCommand(UINT id, LPARAM lParam) override;
 
 private:
-    HICON m_hIcon;
+    UniqueIcon m_bigIcon;    // at the system's DPI, for Alt+Tab
+    UniqueIcon m_smallIcon;  // for the title bar and the taskbar
     CCheie m_page;
 };

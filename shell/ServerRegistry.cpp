@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "FolderSecurity.h"
 #include "framework/Path.h"
+#include "framework/Wine.h"
 
 namespace {
 
@@ -74,7 +76,20 @@ bool WriteEntries(ClassesHive& hive, const std::wstring (&values)[3]) {
     return true;
 }
 
+// Whether no ordinary user can change the executable at path, nor the folder it lies in.
+bool OnlyAdministratorsCanChange(const std::wstring& path) {
+    const size_t end = path.find_last_of(L"\\/");
+    if (end == std::wstring::npos) return false;
+    // A drive's root keeps its backslash: "C:" alone names the current folder there.
+    const std::wstring folder = path.substr(0, end > 0 && path[end - 1] == L':' ? end + 1 : end);
+    return OnlyAdministratorsCanWrite(folder) && OnlyAdministratorsCanWrite(path);
+}
+
 }  // namespace
+
+RegistrationScope RegistrationScopeFor(bool onlyAdministratorsCanWrite, bool underWine) {
+    return onlyAdministratorsCanWrite || underWine ? RegistrationScope::Machine : RegistrationScope::User;
+}
 
 std::wstring ServerCommandPath(const std::wstring& longPath, const std::wstring& shortPath) {
     // With short names disabled on a volume GetShortPathName hands back the long path.
@@ -84,20 +99,21 @@ std::wstring ServerCommandPath(const std::wstring& longPath, const std::wstring&
 }
 
 RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId, const std::wstring& serverPath,
-                                   ClassesHive& machine, ClassesHive& user) {
+                                   RegistrationScope scope, ClassesHive& machine, ClassesHive& user) {
     // The programmatic identifier is plain ASCII.
     const std::wstring values[3] = {ClsidText(clsid), std::wstring(progId.begin(), progId.end()), serverPath};
     // Without our own path the entries could only point clients at nothing: leave
     // whatever registration there is as it stands.
     if (serverPath.empty()) return RegisteredIn::Nowhere;
-    if (WriteEntries(machine, values)) return RegisteredIn::Machine;
+    if (scope == RegistrationScope::Machine && WriteEntries(machine, values)) return RegisteredIn::Machine;
     return WriteEntries(user, values) ? RegisteredIn::User : RegisteredIn::Nowhere;
 }
 
 RegisteredIn RefreshServerRegistry(REFCLSID clsid, const std::string& progId) {
     const std::wstring path = ModulePath();
     if (path.empty()) return RegisteredIn::Nowhere;
+    const RegistrationScope scope = RegistrationScopeFor(OnlyAdministratorsCanChange(path), RunningUnderWine());
     RegistryClassesHive machine = RegistryClassesHive::Machine();
     RegistryClassesHive user = RegistryClassesHive::User();
-    return RefreshServerRegistry(clsid, progId, ServerCommandPath(path, ShortPath(path)), machine, user);
+    return RefreshServerRegistry(clsid, progId, ServerCommandPath(path, ShortPath(path)), scope, machine, user);
 }

@@ -2,6 +2,8 @@
 // registry refresh, then the main sheet, run modally.
 #include "TravokApp.h"
 
+#include <string>
+
 #include "MainSheet.h"
 #include "framework/OleFactory.h"
 #include "page/Messages.h"
@@ -30,3 +32,11 @@ BOOL CTravokApp::InitInstance() {
 }
 
 void CTravokApp::OnOutOfMemory() { ShowErrorTravok(CWnd{AfxGetSafeOwner()}, IDS_OUT_OF_MEMORY, MB_ICONHAND); }
+
+void CTravokApp::OnHelpUnavailable(DWORD error) {
+    const CWnd owner{AfxGetSafeOwner()};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        ShowErrorTravok(owner, IDS_HELP_MISSING, MB_ICONEXCLAMATION, {m_helpFilePath});
+    else
+        ShowErrorTravok(owner, IDS_HELP_NOT_OPENED, MB_ICONEXCLAMATION, {m_helpFilePath, std::to_wstring(error)});
+}

@@ -212,7 +212,7 @@ def safe_server_path(value, install_dir):
 def check_install(prefix, stage, version, install_dir, hive_name, shortcut, what):
     machine, user = prefix.registry()
     hive, other = (machine, user) if hive_name == "machine" else (user, machine)
-    files = ["Travok.exe", "travokc.exe", "README.md", "LICENSE"]
+    files = ["Travok.exe", "travokc.exe", "Travok.html", "README.md", "LICENSE"]
     for name in files:
         with open(os.path.join(stage, name), "rb") as shipped:
             path = prefix.host_path(f"{install_dir}\\{name}")
@@ -395,8 +395,8 @@ def portable_copy(prefix, args):
 def portable_zip(args):
     with zipfile.ZipFile(args.zip) as z:
         names = sorted(z.namelist())
-        check(names == ["LICENSE", "README.md", "Travok.exe", "travokc.exe"],
-              "portable zip: the two programs, README and licence", names)
+        check(names == ["LICENSE", "README.md", "Travok.exe", "Travok.html", "travokc.exe"],
+              "portable zip: the two programs, the help page, README and licence", names)
         for name in names:
             with open(os.path.join(args.stage, name), "rb") as f:
                 check(z.read(name) == f.read(), f"portable zip: {name} as built")

@@ -1,5 +1,6 @@
-// The server's registry entries: the LocalServer32 path form, and the refresh falling
-// back to the user's own classes when the machine's cannot be written.
+// The server's registry entries: the LocalServer32 path form, the refresh falling back
+// to the user's own classes when the machine's cannot be written, and the choice of the
+// machine's classes only for a program in a folder that only administrators can change.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "shell/FolderSecurity.h"
 #include "shell/ServerRegistry.h"
+
+#include <sddl.h>  // after windows.h, which the headers above bring
 
 namespace {
 
@@ -117,7 +121,7 @@ TEST_P(Fallback, WritesTheSixEntriesWhereTheyCanBeWritten) {
     const FallbackCase& c = GetParam();
     MemoryHive machine(c.machineWrites, c.machineHasEntries ? SixEntries() : Entries{});
     MemoryHive user(c.userWrites);
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), c.expected);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, RegistrationScope::Machine, machine, user), c.expected);
     EXPECT_EQ(machine.values.size(), c.machineEntries);
     EXPECT_EQ(user.values, c.userHasSix ? SixEntries() : Entries{});
 }
@@ -131,7 +135,7 @@ TEST(Refresh, UserHiveKeepsItsNameKeysAndGetsTheServerKeysRewritten) {
     old[L"CLSID\\" + kTestClsidText + L"\\LocalServer32"] = L"C:\\Old\\Travok.exe";
     MemoryHive machine(0);
     MemoryHive user(INT_MAX, old);
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::User);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, RegistrationScope::Machine, machine, user), RegisteredIn::User);
     Entries expected = SixEntries();
     expected[kTestProgIdWide] = L"Someone's name";
     EXPECT_EQ(user.values, expected);
@@ -141,13 +145,128 @@ TEST(Refresh, UserHiveKeepsItsNameKeysAndGetsTheServerKeysRewritten) {
 TEST(Refresh, NoServerPathWritesNothing) {
     MemoryHive machine;
     MemoryHive user;
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, L"", machine, user), RegisteredIn::Nowhere);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, L"", RegistrationScope::Machine, machine, user), RegisteredIn::Nowhere);
     EXPECT_TRUE(machine.values.empty());
     EXPECT_TRUE(user.values.empty());
 }
 
 // The machine's classes of the real registry, except that every write is refused, as a
 // standard user meets them on Windows; Wine itself refuses none.
+// The current user's SID, as SDDL writes it.
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    alignas(TOKEN_USER) BYTE buffer[256];
+    DWORD size = 0;
+    std::wstring text;
+    wchar_t* sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// Entries of the DACLs below, in SDDL: who is granted what, and how it is inherited.
+#define TRUSTED_INSTALLER L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+// What an install into Program Files leaves on its folder: TrustedInstaller, SYSTEM and
+// Administrators in full, Users and app packages reading and running, CREATOR OWNER in
+// full on what its creator adds.
+#define PROGRAM_FILES_DACL                                                                        \
+    L"(A;;FA;;;" TRUSTED_INSTALLER L")(A;CIIO;GA;;;" TRUSTED_INSTALLER L")(A;;0x1301bf;;;SY)"     \
+    L"(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)" \
+    L"(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)(A;OICIIO;GXGR;;;AC)"
+// An administrators-only folder: full control for Administrators and SYSTEM, reading for
+// Users. Rows add one entry to it.
+#define ADMIN_ONLY_DACL L"(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+
+struct AclCase {
+    const char* what;
+    std::wstring sddl;  // the folder's security descriptor: owner and DACL
+    bool underWine;
+    RegisteredIn expected;
+    friend void PrintTo(const AclCase& c, std::ostream* os) { *os << c.what; }
+};
+
+std::vector<AclCase> AclCases() {
+    const std::wstring me = CurrentUserSid();
+    return {
+        {"Program Files as an install leaves it", L"O:BAD:PAI" PROGRAM_FILES_DACL, false, RegisteredIn::Machine},
+        {"owned by SYSTEM", L"O:SYD:P" ADMIN_ONLY_DACL, false, RegisteredIn::Machine},
+        {"owned by TrustedInstaller", L"O:" TRUSTED_INSTALLER L"D:P" ADMIN_ONLY_DACL, false, RegisteredIn::Machine},
+        {"Users may read, run and list", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;0x1200a9;;;AU)", false,
+         RegisteredIn::Machine},
+        {"Users may write in subfolders only", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;CIIO;GA;;;BU)", false,
+         RegisteredIn::Machine},
+        {"a deny entry changes nothing", L"O:BAD:P(D;OICI;FA;;;WD)" ADMIN_ONLY_DACL, false, RegisteredIn::Machine},
+        // A folder made under C:\, such as C:\Tools: it inherits the root's entries.
+        {"made under C:\\: Authenticated Users may modify",
+         L"O:BAD:AI(A;ID;FA;;;BA)(A;OICIIOID;GA;;;BA)(A;ID;FA;;;SY)(A;OICIIOID;GA;;;SY)(A;ID;0x1200a9;;;BU)"
+         L"(A;OICIIOID;GXGR;;;BU)(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)",
+         false, RegisteredIn::User},
+        {"Everyone in full", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;FA;;;WD)", false, RegisteredIn::User},
+        {"Users may add files", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;0x2;;;BU)", false, RegisteredIn::User},
+        {"Users may add subfolders", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;0x4;;;BU)", false, RegisteredIn::User},
+        {"Users may delete what is in it", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;0x40;;;BU)", false,
+         RegisteredIn::User},
+        {"Users may delete it", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;SD;;;BU)", false, RegisteredIn::User},
+        {"Users may change its permissions", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;WD;;;BU)", false,
+         RegisteredIn::User},
+        {"Users may take it over", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;;WO;;;BU)", false, RegisteredIn::User},
+        {"Users may write its files (inherited only)", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OIIO;GW;;;BU)", false,
+         RegisteredIn::User},
+        {"INTERACTIVE may modify", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;0x1301bf;;;IU)", false,
+         RegisteredIn::User},
+        {"Authenticated Users in full", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;GA;;;AU)", false, RegisteredIn::User},
+        {"the current user's own SID may write", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;0x1301bf;;;" + me + L")",
+         false, RegisteredIn::User},
+        {"owned by the current user, who may rewrite the DACL", L"O:" + me + L"D:P" ADMIN_ONLY_DACL, false,
+         RegisteredIn::User},
+        {"owned by Users", L"O:BUD:P" ADMIN_ONLY_DACL, false, RegisteredIn::User},
+        {"no DACL at all", L"O:BA", false, RegisteredIn::User},
+        {"no owner", L"D:P" ADMIN_ONLY_DACL, false, RegisteredIn::User},
+        // Wine's COM reads only the machine's classes.
+        {"under Wine, Everyone in full", L"O:BAD:P" ADMIN_ONLY_DACL L"(A;OICI;FA;;;WD)", true,
+         RegisteredIn::Machine},
+        {"under Wine, Program Files", L"O:BAD:PAI" PROGRAM_FILES_DACL, true, RegisteredIn::Machine},
+    };
+}
+
+class FolderAcl : public testing::TestWithParam<AclCase> {};
+
+TEST_P(FolderAcl, DecidesTheHive) {
+    const AclCase& c = GetParam();
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+        << GetLastError();
+    const bool adminOnly = OnlyAdministratorsCanWrite(sd);
+    LocalFree(sd);
+    MemoryHive machine;
+    MemoryHive user;
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, RegistrationScopeFor(adminOnly, c.underWine),
+                                    machine, user),
+              c.expected);
+    EXPECT_EQ(machine.values, c.expected == RegisteredIn::Machine ? SixEntries() : Entries{});
+    EXPECT_EQ(user.values, c.expected == RegisteredIn::User ? SixEntries() : Entries{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FolderAcl, testing::ValuesIn(AclCases()));
+
+// A NULL DACL (not an empty one) lets everyone in. Built by hand: Wine's SDDL reader
+// turns "D:NO_ACCESS_CONTROL" into an empty DACL, which lets no one in.
+TEST(FolderAcl, ANullDaclLetsEveryoneIn) {
+    SECURITY_DESCRIPTOR sd;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&sd, administrators, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE));
+    EXPECT_FALSE(OnlyAdministratorsCanWrite(&sd));
+}
+
 class RefusingMachineHive final : public ClassesHive {
 public:
     std::optional<std::wstring> Read(const std::wstring& key) const override { return m_real.Read(key); }
@@ -191,14 +310,14 @@ TEST_F(UserClasses, RefusedMachineWritesLandUnderTheCurrentUsersClasses) {
     RegistryClassesHive user = RegistryClassesHive::User();
     // A server path of letters that no ANSI code page holds all of comes back whole.
     const std::wstring server = L"\"C:\\\u0141\u00f3d\u017a \u041a\u0438\u0440\\Travok.exe\"";
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, server, machine, user), RegisteredIn::User);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, server, RegistrationScope::Machine, machine, user), RegisteredIn::User);
     ExpectSixEntriesOnlyIn(HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, server);
 }
 
 TEST_F(UserClasses, AWritableMachineHiveTakesTheEntries) {
     RegistryClassesHive machine = RegistryClassesHive::Machine();
     RegistryClassesHive user = RegistryClassesHive::User();
-    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, machine, user), RegisteredIn::Machine);
+    EXPECT_EQ(RefreshServerRegistry(kTestClsid, kTestProgId, kServer, RegistrationScope::Machine, machine, user), RegisteredIn::Machine);
     ExpectSixEntriesOnlyIn(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER);
 }
 

@@ -107,8 +107,35 @@ TEST_F(Shell, AboutBoxOpensFromThePageAndClosesWithEsc) {
     ExpectClosedAndNothingChanged(about);
 }
 
-TEST_F(Shell, HelpWithoutAHelpFileDoesNothingHarmful) {
-    app.ClickNow(SheetButton(IDHELP));
+// Without its help page beside it, Help says which page is missing and where it
+// belongs, and the program goes on. The build's page is moved aside for the while.
+TEST(HelpPage, MissingPageIsToldAndTheProgramGoesOn) {
+    const std::string page = ExeDir() + "Travok.html";
+    const std::string aside = page + ".aside";
+    ASSERT_TRUE(MoveFileExA(page.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
+        << "the build puts Travok.html beside Travok.exe; error " << GetLastError();
+    struct PutBack {
+        const std::string &from, &to;
+        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } putBack{aside, page};
+
+    TravokProcess app;
+    SetText(app.Item(IDC_INPUT), "unchanged");
+    const std::vector<SeenBox> boxes = app.ClickAndCollect(GetDlgItem(app.Sheet(), IDHELP));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Error Travok");
+    EXPECT_EQ(boxes[0].text, "The help page '" + page +
+                                 "' is missing. It comes with Travok, beside Travok.exe: install Travok again, "
+                                 "or unpack the whole portable zip.");
+    EXPECT_EQ(boxes[0].icon, IDI_EXCLAMATION);
+    EXPECT_FALSE(app.WaitExit(0));
+    EXPECT_TRUE(IsWindowEnabled(app.Sheet()));
+    EXPECT_EQ(GetText(app.Item(IDC_INPUT)), "unchanged");
+}
+
+// The page's own Help button has no action of its own.
+TEST_F(Shell, PageHelpButtonDoesNothing) {
+    app.ClickNow(app.Item(IDC_HELP_BUTTON));
     app.Sync();
     EXPECT_TRUE(app.Popups().empty());
     EXPECT_FALSE(app.WaitExit(0));
