@@ -11,6 +11,7 @@
 using namespace travok::bench;
 
 int main() {
+    NameTheBuild("coder_bench");
     constexpr size_t kSize = 256u << 20;
     constexpr int kRuns = 7;
     std::vector<std::uint8_t> source(kSize), target(kSize);
@@ -32,9 +33,10 @@ int main() {
     std::vector<double> seconds = InterleavedMedianSeconds(kRuns, runs);
 
     const double gb = kSize / 1e9;
-    std::printf("P1 coder throughput, 256 MiB buffer, median of %d interleaved runs\n", kRuns);
+    std::printf("P1 coder throughput, 256 MiB buffer, median of %d interleaved runs, %s path\n", kRuns,
+                travok::ProcessorRuns(travok::VectorPath::Avx2) ? "AVX2" : "SSE2");
     for (size_t k = 0; k < digitCounts.size(); ++k)
         Report("P1 code, key of " + std::to_string(digitCounts[k]) + " digits", gb / seconds[k + 1], "memcpy",
-               gb / seconds[0], "GB/s", ">= 0.9");
+               gb / seconds[0], "GB/s", ">= 1.0");
     return 0;
 }

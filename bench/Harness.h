@@ -54,6 +54,14 @@ inline std::vector<double> InterleavedMedianSeconds(int rounds, const std::vecto
     return medians;
 }
 
+// The first line of every bench program: which build it measures, since figures of the
+// i686 and x86_64 builds differ.
+inline void NameTheBuild(const char* program) {
+    std::printf("%s, %s build (%s)\n", program, sizeof(void*) == 8 ? "x86_64" : "i686",
+                sizeof(void*) == 8 ? "PE32+" : "PE32");
+    std::fflush(stdout);
+}
+
 // Prints one figure: ours, the baseline measured in the same run, and ours/baseline.
 // The goal says which side of the ratio is good.
 inline void Report(const std::string& figure, double ours, const std::string& baselineName, double baseline,

@@ -13,6 +13,11 @@ namespace travok {
 
 enum class Direction { Encode, Decode };
 
+// The vector instructions a coder's bulk runs on: SSE2, which every processor that runs
+// Travok has, or AVX2 where the processor and the system allow it.
+enum class VectorPath { Sse2, Avx2 };
+bool ProcessorRuns(VectorPath path);
+
 // A key with no digits cannot code a non-empty text: there is no shift to apply.
 struct EmptyKeyError : std::invalid_argument {
     EmptyKeyError() : std::invalid_argument("empty key") {}
@@ -29,7 +34,11 @@ public:
 
     // Codes n bytes from in to out (they may be the same buffer). keyPos is the key
     // position of in[0]: 0 starts at the key's first digit.
+    // The widest path this processor runs does the work.
     void Code(const std::uint8_t* in, std::uint8_t* out, std::size_t n, std::size_t keyPos = 0) const;
+    // The same on path, which the processor must run (ProcessorRuns): the result is
+    // byte for byte the same on every path.
+    void Code(const std::uint8_t* in, std::uint8_t* out, std::size_t n, std::size_t keyPos, VectorPath path) const;
 
     std::size_t KeyLength() const { return m_keyLength; }
 

@@ -84,39 +84,52 @@ std::string NumericKey(size_t length) {
 // Codes n bytes of text into a buffer whose start lies `misalign` bytes past a 16-byte
 // boundary, and holds it against the definition.
 testing::AssertionResult CodesLikeTheDefinition(const travok::KeyCoder& coder, const std::string& key,
-                                                const std::string& text, size_t n, size_t keyPos, size_t misalign) {
-    std::vector<uint8_t> buffer(n + 32);
-    uint8_t* out = buffer.data() + (16 - reinterpret_cast<uintptr_t>(buffer.data()) % 16) % 16 + misalign;
-    coder.Code(reinterpret_cast<const uint8_t*>(text.data()), out, n, keyPos);
+                                                const std::string& text, size_t n, size_t keyPos, size_t misalign,
+                                                travok::VectorPath path) {
+    std::vector<uint8_t> buffer(n + 64);
+    uint8_t* out = buffer.data() + (32 - reinterpret_cast<uintptr_t>(buffer.data()) % 32) % 32 + misalign;
+    coder.Code(reinterpret_cast<const uint8_t*>(text.data()), out, n, keyPos, path);
     std::string rotated = key.substr(keyPos % key.size()) + key.substr(0, keyPos % key.size());
     std::string expected = travok::test::Shifted(text.substr(0, n), rotated, false);
     size_t bad = 0;
     while (bad < n && out[bad] == static_cast<uint8_t>(expected[bad])) ++bad;
     if (bad == n) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "key length " << key.size() << ", n " << n << ", key position " << keyPos
+    return testing::AssertionFailure() << (path == travok::VectorPath::Avx2 ? "AVX2" : "SSE2") << ", key length " << key.size() << ", n " << n << ", key position " << keyPos
                                        << ", misalignment " << misalign << ": first wrong byte at " << bad;
 }
 
-TEST(Coder, VectorisedPathMatchesTheDefinitionAtEveryLengthKeyPositionAndAlignment) {
-    // Lengths around the vector width, the 64-byte step and the pattern length; keys of
-    // many sizes; targets at several offsets from a 16-byte boundary.
+// Every vector path this processor runs: the one Code picks, and the narrower floor
+// that processors without AVX2 take.
+std::vector<travok::VectorPath> PathsHere() {
+    std::vector<travok::VectorPath> paths = {travok::VectorPath::Sse2};
+    if (travok::ProcessorRuns(travok::VectorPath::Avx2)) paths.push_back(travok::VectorPath::Avx2);
+    return paths;
+}
+
+TEST(Coder, VectorisedPathsMatchTheDefinitionAtEveryLengthKeyPositionAndAlignment) {
+    // Lengths around the vector widths, the 128-byte step and the pattern length; keys of
+    // many sizes; targets at several offsets from a 32-byte boundary.
     const std::string text = VariedText(5004);
-    for (size_t keyLength : {1u, 2u, 7u, 16u, 17u, 200u, 4097u}) {
-        const std::string key = NumericKey(keyLength);
-        travok::KeyCoder coder(Direction::Encode, key);
-        for (size_t n : {0u, 1u, 15u, 16u, 33u, 64u, 65u, 200u, 4095u, 4096u, 4097u, 5004u})
-            for (size_t keyPos : {size_t{0}, size_t{1}, keyLength - 1})
-                for (size_t misalign : {0u, 1u, 15u}) ASSERT_TRUE(CodesLikeTheDefinition(coder, key, text, n, keyPos, misalign));
-    }
+    for (travok::VectorPath path : PathsHere())
+        for (size_t keyLength : {1u, 2u, 7u, 16u, 17u, 200u, 4097u}) {
+            const std::string key = NumericKey(keyLength);
+            travok::KeyCoder coder(Direction::Encode, key);
+            for (size_t n : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 64u, 65u, 127u, 128u, 129u, 200u, 4095u, 4096u, 4097u, 5004u})
+                for (size_t keyPos : {size_t{0}, size_t{1}, keyLength - 1})
+                    for (size_t misalign : {0u, 1u, 15u, 16u, 31u})
+                        ASSERT_TRUE(CodesLikeTheDefinition(coder, key, text, n, keyPos, misalign, path));
+        }
 }
 
 TEST(Coder, RunsLongerThanTheCachesMatchTheDefinition) {
     // Long runs are written around the cache; their head, tail and key wraps must not move.
     const std::string text = VariedText((17u << 20) + 37);
-    for (size_t keyLength : {1u, 7u, 200u}) {
-        const std::string key = NumericKey(keyLength);
-        ASSERT_TRUE(CodesLikeTheDefinition(travok::KeyCoder(Direction::Encode, key), key, text, text.size(), 3, 5));
-    }
+    for (travok::VectorPath path : PathsHere())
+        for (size_t keyLength : {1u, 7u, 200u}) {
+            const std::string key = NumericKey(keyLength);
+            ASSERT_TRUE(CodesLikeTheDefinition(travok::KeyCoder(Direction::Encode, key), key, text, text.size(), 3, 5,
+                                               path));
+        }
 }
 
 TEST(Coder, EmptyKeyWithTextIsRefused) {
