@@ -133,6 +133,7 @@ class Prefix:
             number = display.readline().strip()
         self.env = dict(os.environ, TRAVOK_WINEPREFIX=self.path, TRAVOK_DISPLAY=":" + number,
                         WINEPREFIX=self.path, DISPLAY=":" + number)
+        self.folders = {}
         self.run("--init-prefix")
 
     def run(self, *args, timeout=120):
@@ -177,10 +178,15 @@ class Prefix:
         """Runs a command line with the limited token of an administrator under UAC."""
         return self.run(run_limited, command_line)
 
+    def folder(self, variable):
+        """A folder of the prefix's user by its environment variable, asked once."""
+        if variable not in self.folders:
+            self.folders[variable] = self.run("cmd", "/c", f"echo %{variable}%")[1].strip()
+        return self.folders[variable]
+
     def log_lines(self):
         """The lines of %TEMP%\\Travok-setup.log, where silent setups say why they stopped."""
-        temp = self.run("cmd", "/c", "echo %TEMP%")[1].strip()
-        path = self.host_path(temp + r"\Travok-setup.log")
+        path = self.host_path(self.folder("TEMP") + r"\Travok-setup.log")
         if not os.path.exists(path):
             return []
         with open(path, encoding="cp1252", errors="replace") as f:
@@ -559,7 +565,7 @@ def limited_user(prefix, args):
 
     rc, out = prefix.run_limited(args.run_limited, f"{setup} /S /CurrentUser")
     check(rc == 0, f"{what}, just for the user: exits 0", (rc, out))
-    install_dir = prefix.run("cmd", "/c", "echo %LOCALAPPDATA%")[1].strip() + r"\Programs\Travok"
+    install_dir = prefix.folder("LOCALAPPDATA") + r"\Programs\Travok"
     _, user = prefix.registry()
     check(os.path.isfile(prefix.host_path(install_dir + r"\Travok.exe")) and APPS_KEY.lower() in user,
           f"{what}, just for the user: installed")
@@ -574,7 +580,7 @@ def finish_page_starts_travok(prefix, args):
     Travok runs at the desktop's integrity level rather than as the setup's child;
     Wine shows that the program runs, by its path, though not which process started it."""
     what = "finish page"
-    install_dir = prefix.run("cmd", "/c", "echo %LOCALAPPDATA%")[1].strip() + r"\Programs\Travok"
+    install_dir = prefix.folder("LOCALAPPDATA") + r"\Programs\Travok"
     program = install_dir + r"\Travok.exe"
     setup = prefix.start(windows_path(args.setup), "/CurrentUser")
 
@@ -603,9 +609,9 @@ def user_install(prefix, args):
     what = "per user"
     rc, _ = prefix.run(windows_path(args.setup), "/S", "/CurrentUser")
     check(rc == 0, f"{what}: silent install exits 0", rc)
-    profile = prefix.run("cmd", "/c", "echo %LOCALAPPDATA%")[1].strip()
+    profile = prefix.folder("LOCALAPPDATA")
     install_dir = profile + r"\Programs\Travok"
-    roaming = prefix.run("cmd", "/c", "echo %APPDATA%")[1].strip()
+    roaming = prefix.folder("APPDATA")
     shortcut = roaming + r"\Microsoft\Windows\Start Menu\Programs\Travok.lnk"
     hive, _ = check_install(prefix, args.stage, args.version, install_dir, "user", shortcut, what)
     # No script client here: Wine's COM reads only the machine's classes, where Windows
