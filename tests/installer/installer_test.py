@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The built installer, portable zip and uninstaller, as a Windows user meets them.
 
-  installer_test.py WINE_RUN SETUP ZIP STAGE VERSION WORK_DIR CLIENT_VBS POST_COMMAND ARCH
+  installer_test.py WINE_RUN SETUP ZIP STAGE VERSION WORK_DIR CLIENT_VBS POST_COMMAND ARCH RUN_LIMITED
 
 ARCH is the build (i686 or x86_64) whose installer SETUP is; the prefix is as wide as
 the build. In a fresh Wine prefix under WORK_DIR, on an Xvfb display of its own: a silent install
@@ -11,16 +11,25 @@ started before it; Travok's own refresh rewriting what the installer wrote; an u
 in place; a silent uninstall that takes away all the install added, and only that.
 Then the same for an install for the current user alone, and a portable copy in a
 folder named in several scripts. First of all, setup stops while the other build is
-installed, and installs into the build's own Program Files folder by default. Prints a line per check, "FAIL ..." for each failure,
-and "all checks passed" at the end.
+installed, and installs into the build's own Program Files folder by default. Setup
+asks for no elevation at launch, and a process with the limited token of an
+administrator under UAC (RUN_LIMITED starts one) installs just for its user, while for
+all users, and over or out of an install for all users, it stops and changes nothing
+(Wine's "runas" does not elevate, as a refused elevation). An upgrade and an uninstall
+stop while Travok or travokc runs from the folder, and a silent one says why in its log.
+The folder of an install for all users gets an administrators-only access list, as
+Wine keeps it. Prints a line per check, "FAIL ..." for each failure, and "all checks
+passed" at the end.
 """
 import os
+import hashlib
 import re
 import shutil
 import signal
 import subprocess
 import sys
 import time
+import struct
 import zipfile
 
 PROGID = "Travok.Application"
@@ -42,6 +51,11 @@ def check(condition, what, detail=""):
     if not condition:
         failures.append(what)
     return condition
+
+
+# Setup's exit codes (installer/Travok.nsi).
+EXIT_RUNNING = 3
+EXIT_NEEDS_ADMIN = 4
 
 
 # --- the registry of a stopped prefix, read from the files Wine keeps it in ---
@@ -119,6 +133,7 @@ class Prefix:
             number = display.readline().strip()
         self.env = dict(os.environ, TRAVOK_WINEPREFIX=self.path, TRAVOK_DISPLAY=":" + number,
                         WINEPREFIX=self.path, DISPLAY=":" + number)
+        self.folders = {}
         self.run("--init-prefix")
 
     def run(self, *args, timeout=120):
@@ -159,6 +174,24 @@ class Prefix:
             f.write("@" + command_line + "\r\n@exit %ERRORLEVEL%\r\n")
         return self.run("cmd", "/c", windows_path(batch))
 
+    def run_limited(self, run_limited, command_line):
+        """Runs a command line with the limited token of an administrator under UAC."""
+        return self.run(run_limited, command_line)
+
+    def folder(self, variable):
+        """A folder of the prefix's user by its environment variable, asked once."""
+        if variable not in self.folders:
+            self.folders[variable] = self.run("cmd", "/c", f"echo %{variable}%")[1].strip()
+        return self.folders[variable]
+
+    def log_lines(self):
+        """The lines of %TEMP%\\Travok-setup.log, where silent setups say why they stopped."""
+        path = self.host_path(self.folder("TEMP") + r"\Travok-setup.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="cp1252", errors="replace") as f:
+            return [line.rstrip("\r\n") for line in f]
+
     def host_path(self, windows):
         """Where a C:\\ path of the prefix lies on this machine."""
         return os.path.join(self.path, "drive_c", *windows[3:].split("\\"))
@@ -172,6 +205,97 @@ class Prefix:
 
 def windows_path(host):
     return "Z:" + os.path.abspath(host).replace("/", "\\")
+
+
+def folder_state(prefix, folder):
+    """{file name: SHA-256} of a folder, to show that a refused run changed nothing."""
+    root = prefix.host_path(folder)
+    state = {}
+    for name in sorted(os.listdir(root)) if os.path.isdir(root) else []:
+        with open(os.path.join(root, name), "rb") as f:
+            state[name] = hashlib.sha256(f.read()).hexdigest()
+    return state
+
+
+def wine_processes(prefix):
+    """The Windows programs that run now in the prefix, as {Linux pid: Windows path}."""
+    found = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if f"WINEPREFIX={prefix.path}".encode() not in f.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                argv0 = f.read().split(b"\0")[0].decode("utf-8", "replace")
+        except OSError:
+            continue
+        found[int(pid)] = argv0
+    return found
+
+
+def wait_for(condition, timeout=30):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def running(prefix, program):
+    return any(path.lower() == program.lower() for path in wine_processes(prefix).values())
+
+
+def start_window(prefix, program, post_command):
+    """Starts Travok.exe and waits for its window (an SC_RESTORE to it changes nothing)."""
+    process = prefix.start(program)
+    shown = wait_for(lambda: prefix.run(post_command, "Travok", "0xF120")[1].strip() == "POSTED", 60)
+    check(shown, f"{program} started and shows its window")
+    return process
+
+
+def close_window(prefix, process, post_command):
+    prefix.run(post_command, "Travok", "0xF060")
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+
+
+def start_console(prefix, program):
+    """Starts travokc.exe coding its standard input, which stays open until closed."""
+    process = subprocess.Popen([prefix.wine_run, program, "code", "-k", "4711"], env=prefix.env,
+                               stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(wait_for(lambda: running(prefix, program)), f"{program} runs")
+    return process
+
+
+def sid_text(data, offset):
+    revision, count = data[offset], data[offset + 1]
+    authority = int.from_bytes(data[offset + 2:offset + 8], "big")
+    subs = struct.unpack_from(f"<{count}I", data, offset + 8)
+    return f"S-{revision}-{authority}" + "".join(f"-{sub}" for sub in subs)
+
+
+def folder_security(prefix, folder):
+    """(control, owner, [(ACE type, flags, mask, SID)]) of a folder as Wine keeps it: in
+    the extended attribute user.wine.sd, a version byte and a self-relative security
+    descriptor. None when Wine keeps none."""
+    try:
+        raw = os.getxattr(prefix.host_path(folder), "user.wine.sd")
+    except OSError:
+        return None
+    sd = raw[1:]
+    _, _, control, owner, _, _, dacl = struct.unpack_from("<BBHIIII", sd)
+    aces = []
+    if dacl:
+        count = struct.unpack_from("<H", sd, dacl + 4)[0]
+        offset = dacl + 8
+        for _ in range(count):
+            kind, flags, size, mask = struct.unpack_from("<BBHI", sd, offset)
+            aces.append((kind, flags, mask, sid_text(sd, offset + 8)))
+            offset += size
+    return control, sid_text(sd, owner) if owner else None, aces
 
 
 def server_keys(hive):
@@ -313,6 +437,7 @@ def machine_install(prefix, args):
     rc, _ = prefix.run_command_line(f"{windows_path(args.setup)} /S /D={MACHINE_DIR}")
     check(rc == 0, f"{what}: silent install exits 0", rc)
     _, installed = check_install(prefix, args.stage, args.version, MACHINE_DIR, "machine", shortcut, what)
+    check_machine_folder_security(prefix, what)
 
     run_client(prefix, args.client, what)
 
@@ -323,16 +448,48 @@ def machine_install(prefix, args):
     user_start_refresh(prefix, MACHINE_DIR + r"\Travok.exe", args.post_command, what)
     check(server_keys(prefix.registry()[0]) == installed, f"{what}: the program's refresh writes the installer's keys")
 
+    prefix.import_reg(f'[HKEY_LOCAL_MACHINE\\{APPS_KEY}]\n"DisplayVersion"="0.9"\n')
+    limited_user_over_machine_install(prefix, args, what)
+
+    # Travok's window open from the folder: the upgrade stops, changing nothing, until it
+    # is closed. (No registry read while it runs: that waits for every process to end.)
+    before = folder_state(prefix, MACHINE_DIR)
+    window = start_window(prefix, MACHINE_DIR + r"\Travok.exe", args.post_command)
+    rc, _ = prefix.run(windows_path(args.setup), "/S")
+    check(rc == EXIT_RUNNING, f"{what}, Travok running: silent upgrade exits {EXIT_RUNNING}", rc)
+    check(folder_state(prefix, MACHINE_DIR) == before, f"{what}, Travok running: the folder unchanged")
+    check(any("Travok is running" in line and "Travok.exe" in line for line in prefix.log_lines()),
+          f"{what}, Travok running: a line in the log says why", prefix.log_lines())
+    close_window(prefix, window, args.post_command)
+    check(prefix.registry()[0][APPS_KEY.lower()].get("displayversion") == "0.9",
+          f"{what}, Travok running: the Apps entry unchanged")
+
     # An older version in the same place: the upgrade finds it and replaces it there.
     old_exe = prefix.host_path(MACHINE_DIR + r"\Travok.exe")
     with open(old_exe, "wb") as f:
         f.write(b"MZ an older Travok")
-    prefix.import_reg(f'[HKEY_LOCAL_MACHINE\\{APPS_KEY}]\n"DisplayVersion"="0.9"\n')
     check(prefix.registry()[0][APPS_KEY.lower()].get("displayversion") == "0.9", f"{what}: an older version's entry")
     rc, _ = prefix.run(windows_path(args.setup), "/S")
     check(rc == 0, f"{what}: silent upgrade exits 0", rc)
     hive, _ = check_install(prefix, args.stage, args.version, MACHINE_DIR, "machine", shortcut, f"{what}, upgraded")
     check(not os.path.exists(prefix.host_path(r"C:\Program Files\Travok")), f"{what}: upgraded in place")
+    check(not any(name.endswith((".new", ".old")) for name in folder_state(prefix, MACHINE_DIR)),
+          f"{what}, upgraded: no file left aside")
+
+    # travokc running from the folder: the uninstaller (run in place, so that its exit
+    # code is its own) stops, changing nothing, until it ends.
+    console = start_console(prefix, MACHINE_DIR + r"\travokc.exe")
+    before = folder_state(prefix, MACHINE_DIR)
+    rc, _ = prefix.run_command_line(f'"{MACHINE_DIR}\\Uninstall.exe" /S _?={MACHINE_DIR}')
+    check(rc == EXIT_RUNNING, f"{what}, travokc running: silent uninstall exits {EXIT_RUNNING}", rc)
+    check(folder_state(prefix, MACHINE_DIR) == before, f"{what}, travokc running: the folder unchanged")
+    check(any("Travok is running" in line and "travokc.exe" in line for line in prefix.log_lines()),
+          f"{what}, travokc running: a line in the log says why", prefix.log_lines())
+    console.stdin.close()
+    console.wait(timeout=30)
+    machine, _ = prefix.registry()
+    check(server_keys(machine) == server_keys(hive) and APPS_KEY.lower() in machine,
+          f"{what}, travokc running: the keys and the Apps entry stay")
 
     # Keys that the refresh of a standard user wrote, for this install, with the quoted
     # long path; and another program's keys, which must stay.
@@ -354,13 +511,107 @@ def machine_install(prefix, args):
           f"{what}: another program's keys stay")
 
 
+def check_machine_folder_security(prefix, what):
+    """The folder's access list, where Wine keeps one: owned by Administrators, protected
+    from the parent's, SYSTEM and Administrators in full and Users read and execute, all
+    inherited by what the folder holds. Wine enforces none of it."""
+    security = folder_security(prefix, MACHINE_DIR)
+    if security is None:
+        # Measured with Wine 8: SetNamedSecurityInfoW succeeds and keeps nothing; the
+        # folder then reads back with the descriptor Wine makes from its Unix mode.
+        print(f"skip: {what}: Wine kept no security descriptor for the folder, so its access list is "
+              "Windows' to show", flush=True)
+        return
+    control, owner, aces = security
+    full, read_execute, inherit = 0x1F01FF, 0x1200A9, 0x3  # FILE_ALL_ACCESS; CONTAINER|OBJECT_INHERIT
+    check(owner == "S-1-5-32-544", f"{what}: the folder owned by Administrators", owner)
+    check(control & 0x1000, f"{what}: the folder's access list protected from its parent's", hex(control))
+    check(sorted(aces) == sorted([(0, inherit, full, "S-1-5-18"), (0, inherit, full, "S-1-5-32-544"),
+                                  (0, inherit, read_execute, "S-1-5-32-545")]),
+          f"{what}: SYSTEM and Administrators full, Users read and execute, nobody else", aces)
+
+
+def limited_user_over_machine_install(prefix, args, what):
+    """An administrator's limited token (and a standard user's, whose elevation Windows
+    did not grant) can neither upgrade nor shadow nor remove an install for all users."""
+    before = folder_state(prefix, MACHINE_DIR)
+    setup = f'"{windows_path(args.setup)}"'
+    uninstaller = f'"{MACHINE_DIR}\\Uninstall.exe" /S _?={MACHINE_DIR}'
+    for command, case in [(f"{setup} /S", "upgrade"), (f"{setup} /S /CurrentUser", "second copy just for the user"),
+                          (uninstaller, "uninstall")]:
+        rc, out = prefix.run_limited(args.run_limited, command)
+        check(rc == EXIT_NEEDS_ADMIN, f"{what}, limited token, {case}: exits {EXIT_NEEDS_ADMIN}", (rc, out))
+        check(folder_state(prefix, MACHINE_DIR) == before, f"{what}, limited token, {case}: the folder unchanged")
+    machine, user = prefix.registry()
+    check(machine.get(APPS_KEY.lower(), {}).get("displayversion") == "0.9" and APPS_KEY.lower() not in user
+          and no_server_keys(user), f"{what}, limited token: the registry unchanged, no copy for the user")
+    check(sum("administrator rights" in line for line in prefix.log_lines()) >= 2,
+          f"{what}, limited token: lines in the log say why", prefix.log_lines())
+
+
+def limited_user(prefix, args):
+    """A silent setup with an administrator's limited token, in a clean prefix: for all
+    users it starts itself again to elevate, which Wine's "runas" does not grant, and
+    stops; just for the user it needs no elevation."""
+    what = "limited token"
+    setup = f'"{windows_path(args.setup)}"'
+    rc, out = prefix.run_limited(args.run_limited, f"{setup} /S")
+    check(rc == EXIT_NEEDS_ADMIN, f"{what}, for all users: exits {EXIT_NEEDS_ADMIN}", (rc, out))
+    machine, user = prefix.registry()
+    check(not os.path.exists(prefix.host_path(r"C:\Program Files\Travok")) and APPS_KEY.lower() not in machine
+          and no_server_keys(machine), f"{what}, for all users: nothing installed")
+    check(any("installing for all users needs administrator rights" in line for line in prefix.log_lines()),
+          f"{what}, for all users: a line in the log says why", prefix.log_lines())
+
+    rc, out = prefix.run_limited(args.run_limited, f"{setup} /S /CurrentUser")
+    check(rc == 0, f"{what}, just for the user: exits 0", (rc, out))
+    install_dir = prefix.folder("LOCALAPPDATA") + r"\Programs\Travok"
+    _, user = prefix.registry()
+    check(os.path.isfile(prefix.host_path(install_dir + r"\Travok.exe")) and APPS_KEY.lower() in user,
+          f"{what}, just for the user: installed")
+    prefix.run_limited(args.run_limited, f'"{install_dir}\\Uninstall.exe" /S')
+    prefix.wait_idle()
+    check(not os.path.exists(prefix.host_path(install_dir)), f"{what}, just for the user: uninstalled")
+
+
+def finish_page_starts_travok(prefix, args):
+    """The interactive setup, just for the user, page by page through its Next button: its
+    last page starts the installed Travok.exe. It does so through Explorer, so that
+    Travok runs at the desktop's integrity level rather than as the setup's child;
+    Wine shows that the program runs, by its path, though not which process started it."""
+    what = "finish page"
+    install_dir = prefix.folder("LOCALAPPDATA") + r"\Programs\Travok"
+    program = install_dir + r"\Travok.exe"
+    setup = prefix.start(windows_path(args.setup), "/CurrentUser")
+
+    def next_page():
+        prefix.run(args.post_command, "--command", "Travok Setup*", "1")  # IDOK: Next, Install, Finish
+        return setup.poll() is not None
+    check(wait_for(next_page, 120), f"{what}: the setup went through its pages and closed")
+    check(wait_for(lambda: running(prefix, program)), f"{what}: {program} runs", wine_processes(prefix))
+    wait_for(lambda: prefix.run(args.post_command, "Travok", "0xF060")[1].strip() == "POSTED")
+    check(wait_for(lambda: not running(prefix, program)), f"{what}: Travok closed again")
+    _, user = prefix.registry()
+    uninstall(prefix, user, what)
+    check(not os.path.exists(prefix.host_path(install_dir)), f"{what}: uninstalled")
+
+
+def setup_asks_no_elevation(args):
+    """Windows reads the manifest before setup runs: "asInvoker" starts it without a UAC
+    prompt, whichever mode the user then picks."""
+    with open(args.setup, "rb") as f:
+        data = f.read()
+    check(b'level="asInvoker"' in data and b'level="highestAvailable"' not in data,
+          "setup's manifest asks no elevation at launch")
+
+
 def user_install(prefix, args):
     what = "per user"
     rc, _ = prefix.run(windows_path(args.setup), "/S", "/CurrentUser")
     check(rc == 0, f"{what}: silent install exits 0", rc)
-    profile = prefix.run("cmd", "/c", "echo %LOCALAPPDATA%")[1].strip()
+    profile = prefix.folder("LOCALAPPDATA")
     install_dir = profile + r"\Programs\Travok"
-    roaming = prefix.run("cmd", "/c", "echo %APPDATA%")[1].strip()
+    roaming = prefix.folder("APPDATA")
     shortcut = roaming + r"\Microsoft\Windows\Start Menu\Programs\Travok.lnk"
     hive, _ = check_install(prefix, args.stage, args.version, install_dir, "user", shortcut, what)
     # No script client here: Wine's COM reads only the machine's classes, where Windows
@@ -405,7 +656,7 @@ def portable_zip(args):
 class Args:
     def __init__(self, argv):
         (self.wine_run, self.setup, self.zip, self.stage, self.version, self.work, self.client,
-         self.post_command, self.arch) = argv
+         self.post_command, self.arch, self.run_limited) = argv
 
 
 def main():
@@ -415,11 +666,14 @@ def main():
     check(os.path.basename(args.setup) == f"Travok-{args.version}{tag}-setup.exe", "installer named by the version")
     check(os.path.basename(args.zip) == f"Travok-{args.version}{tag}-portable.zip", "zip named by the version")
     portable_zip(args)
+    setup_asks_no_elevation(args)
     prefix = Prefix(args.wine_run, args.work)
     try:
         other_build_refused(prefix, args)
+        limited_user(prefix, args)
         machine_install(prefix, args)
         user_install(prefix, args)
+        finish_page_starts_travok(prefix, args)
         portable_copy(prefix, args)
     finally:
         prefix.close()
