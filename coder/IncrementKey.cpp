@@ -36,7 +36,6 @@ bool HasAvx2() {
     return (ebx & bit_AVX2) != 0;
 }
 
-
 // The bulk of a run: whole steps from in to out, out aligned to kAlign; p is the
 // pattern position of in[0], kept below period. Returns the steps' byte count.
 using AddSteps = std::size_t (*)(const std::uint8_t* in, std::uint8_t* out, std::size_t n,
