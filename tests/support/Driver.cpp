@@ -178,12 +178,25 @@ TravokProcess::TravokProcess(const std::string& args) {
         ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
         return;
     }
+    // A start can be slow while other suites load the machine; a sheet that never shows
+    // is reported with what the process shows instead, or how it ended.
     WaitFor([&] {
         for (HWND hwnd : TopLevelWindows(Pid()))
             if (GetText(hwnd) == "Travok") m_sheet = hwnd;
         return m_sheet != nullptr && Page() != nullptr;
-    }, 20000);
-    if (!m_sheet) ADD_FAILURE() << "the Travok sheet did not show";
+    }, 60000);
+    if (m_sheet) return;
+    std::string shown;
+    for (HWND hwnd : TopLevelWindows(Pid(), nullptr)) {
+        char cls[64] = {};
+        GetClassNameA(hwnd, cls, sizeof cls);
+        shown += std::string(" [") + cls + " \"" + GetText(hwnd) + "\"]";
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(m_info.hProcess, &code);
+    ADD_FAILURE() << "the Travok sheet did not show; "
+                  << (code == STILL_ACTIVE ? "its windows:" + (shown.empty() ? std::string(" none") : shown)
+                                           : "it ended with " + std::to_string(code));
 }
 
 TravokProcess::~TravokProcess() {
