@@ -17,6 +17,7 @@
 #include "Driver.h"
 #include "Harness.h"
 #include "TempFiles.h"
+#include "engine/FileRun.h"
 #include "res/resource.h"
 #include "shell/ServerIds.h"
 
@@ -256,8 +257,8 @@ void CancelLatency() {
     RunUnix("truncate -s 1G " + kUnixDir + "/sparse.bin");
     const double whole = FileToFile(app, kWinDir + "sparse.bin", kWinDir + "out.bin");
     RunUnix("rm -f " + kUnixDir + "/sparse.bin " + kUnixDir + "/out.bin");
-    const double block = whole / (1073741824.0 / (420 * 9990));
-    Report("P6 Cancel to the run's end (median)", Percentile(cancels, 0.5) * 1000, "one 4 MiB block of a run",
+    const double block = whole / (1073741824.0 / static_cast<double>(travok::kRunBlock));
+    Report("P6 Cancel to the run's end (median)", Percentile(cancels, 0.5) * 1000, "one block of a run",
            block * 1000, "ms", "<= 100 ms");
 }
 

@@ -11,7 +11,7 @@ namespace travok {
 
 // Bytes a run reads, codes and writes at a time: whole key chunks, so that every block
 // starts at a key restart, and few enough that a cancel is seen within milliseconds.
-constexpr std::size_t kRunBlock = 420 * kFileChunk;  // about 4 MiB
+constexpr std::size_t kRunBlock = 105 * kFileChunk;  // about 1 MiB
 
 // How the key walks over the input: restarting at every kFileChunk bytes of its offset,
 // as a file coded file to file, or on without a break over the whole input, as a text.

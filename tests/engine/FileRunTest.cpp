@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <thread>
 #include <vector>
 
 #include "Driver.h"
@@ -143,15 +144,27 @@ TEST_P(FileRun, WritesTheReferenceCodingOfWhatItRead) {
     }
 
     // The output: a file, or a pipe that a thread drains (up to a limit, when it stops
-    // taking bytes), or, when the read must fail first, one that nobody reads yet.
+    // taking bytes), or, when the read must fail first, one whose reader takes the
+    // blocks before the one before the fault and then no more, so that the writer waits
+    // while the reader reaches the fault.
     std::unique_ptr<PipeDrain> drain;
     Pipe stuck;
+    std::jthread taker;  // joined after the output closes, which ends a read that waits
     CFile out;
     const std::wstring outPath = dir.FileW(L"out.bin");
     const std::string broke = dir.File("eio.broke");  // eiofs writes here as it fails the read
     if (c.outcome == Outcome::ReadAndWriteFail) {
         WriteBytes(broke, "");
         out.Attach(stuck.write.release(), L"output pipe");
+        taker = std::jthread([&stuck] {
+            std::string bytes(kReadableOfBreaks / kBlock * kBlock - kBlock, '\0');
+            DWORD got = 0;
+            for (size_t done = 0; done < bytes.size(); done += got)
+                if (!ReadFile(stuck.read.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                              nullptr) ||
+                    got == 0)
+                    return;
+        });
     } else if (c.out == End::Pipe) {
         drain = std::make_unique<PipeDrain>(c.outcome == Outcome::WriteFailsPartWay ? 100000 : SIZE_MAX);
         out.Attach(drain->TakeWriteEnd(), L"output pipe");
@@ -187,9 +200,10 @@ TEST_P(FileRun, WritesTheReferenceCodingOfWhatItRead) {
         gate.write.reset();
     }
     if (c.outcome == Outcome::ReadAndWriteFail) {
-        // Once the read has failed, while the writer still waits to write the first
-        // block, taking the pipe's reader away fails that write too.
+        // Once the read has failed, while the writer still waits to write a block,
+        // taking the pipe's reader away fails that write too.
         ASSERT_TRUE(WaitFor([&] { return !ReadBytes(broke).empty(); }, 60000)) << "the read past 8 MiB never came";
+        taker.join();
         stuck.read.reset();
     }
 

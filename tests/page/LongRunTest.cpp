@@ -2,9 +2,11 @@
 // that are replaced only when whole. A run is made long without timing: eiofs's gate.bin
 // holds every read past its first 8 MiB until the test opens the gate.
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "PageTest.h"
+#include "engine/FileRun.h"
 
 #include <commctrl.h>  // after windows.h, which PageTest.h brings
 
@@ -14,6 +16,15 @@ namespace {
 
 constexpr size_t kMiB = 1 << 20;
 constexpr size_t kGateSize = 32 * kMiB;
+// A run held at the gate has written every block that ends before it.
+constexpr size_t kHeldBytes = 8 * kMiB / travok::kRunBlock * travok::kRunBlock;
+
+// How the progress dialog writes a count of bytes: MiB with one decimal.
+std::string InMiB(size_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / kMiB);
+    return text;
+}
 
 class LongRun : public PageTest {
 protected:
@@ -46,16 +57,16 @@ protected:
         return static_cast<int>(position);
     }
 
-    // Starts a run of gate.bin into output and waits until it is held at the gate with its
-    // first block written (the second block reaches past the gate): the dialog is up and
-    // its bar an eighth along.
+    // Starts a run of gate.bin into output and waits until it is held at the gate with
+    // every block before the gate written: the dialog is up and its bar that far along.
     HWND StartHeldRun(const std::string& output) const {
         Type(IDC_INPUT_PATH, dir.File("fs\\gate.bin"));
         Type(IDC_OUTPUT_PATH, output);
         app.Click(Item(IDC_ACTION));
         HWND dialog = WaitProgress();
         if (dialog) {
-            EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= 125; })) << BarPosition(dialog);
+            const int held = static_cast<int>(kHeldBytes * 1000 / kGateSize);
+            EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= held; })) << BarPosition(dialog);
         }
         return dialog;
     }
@@ -71,7 +82,7 @@ TEST_F(LongRun, ShowsItsProgressAndWritesTheOutputOnlyWhenWhole) {
         HWND dialog = StartHeldRun(output);
         ASSERT_TRUE(dialog);
         EXPECT_EQ(GetText(GetDlgItem(dialog, IDC_PROGRESS_FILE)), "Coding gate.bin");
-        EXPECT_EQ(GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).substr(0, 3), "4.0");
+        EXPECT_EQ(GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).substr(0, 3), InMiB(kHeldBytes));
         EXPECT_NE(GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).find("of 32.0 MB"), std::string::npos);
         EXPECT_NE(GetText(GetDlgItem(dialog, IDC_PROGRESS_SPEED)), "");
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.Sheet());
