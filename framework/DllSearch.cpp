@@ -1,12 +1,9 @@
 #include "DllSearch.h"
 
-#include "Win.h"
+#include "DllFunction.h"
 
 void SearchDllsInSystem32Only() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    auto set = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
-                              reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-                        : nullptr;
+    auto set = LoadedDllFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

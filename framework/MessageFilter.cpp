@@ -1,18 +1,13 @@
-// The window message filter, looked up in user32 at run time: a direct import would keep
-// the program from loading on a system without it.
+// The window message filter, looked up in user32 at run time (Windows 7 added it).
 #include "MessageFilter.h"
+
+#include "DllFunction.h"
 
 namespace {
 
-WindowMessageFilter SystemFilter() {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<WindowMessageFilter>(
-                        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
-                  : nullptr;
-}
-
 WindowMessageFilter& Filter() {
-    static WindowMessageFilter filter = SystemFilter();
+    static WindowMessageFilter filter =
+        LoadedDllFunction<WindowMessageFilter>(L"user32.dll", "ChangeWindowMessageFilterEx");
     return filter;
 }
 

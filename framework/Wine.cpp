@@ -2,17 +2,14 @@
 
 #include <atomic>
 
-#include "Win.h"
+#include "DllFunction.h"
 
 namespace {
 
 // -1 while ntdll.dll has not been asked; 0 or 1 after, or as a test set it.
 std::atomic<int> g_underWine{-1};
 
-bool NtdllIsWines() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
+bool NtdllIsWines() { return LoadedDllFunction<FARPROC>(L"ntdll.dll", "wine_get_version") != nullptr; }
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 
+#include "DllFunction.h"
 #include "Handles.h"
 #include "Win.h"
 #include "Wine.h"
@@ -25,10 +26,8 @@ using UnregisterIf = RPC_STATUS(RPC_ENTRY*)(RPC_IF_HANDLE, UUID*, unsigned int);
 // interfaces whose calls can end the program. The RPC interface of a COM interface has
 // the interface's IID.
 DWORD WINAPI UnregisterCalledInterfaces(void*) {
-    HMODULE rpc = GetModuleHandleA("rpcrt4.dll");  // loaded by COM when it serves calls
-    auto unregister = rpc ? reinterpret_cast<UnregisterIf>(
-                                reinterpret_cast<void*>(GetProcAddress(rpc, "RpcServerUnregisterIf")))
-                          : nullptr;
+    // rpcrt4.dll is loaded by COM when it serves calls.
+    auto unregister = LoadedDllFunction<UnregisterIf>(L"rpcrt4.dll", "RpcServerUnregisterIf");
     if (!unregister) return 0;
     for (const IID* iid : {&kIidRemUnknown, &IID_IClassFactory, &IID_IDispatch}) {
         RPC_SERVER_INTERFACE rpcInterface{};
