@@ -11,7 +11,7 @@ HWND WaitFileDialog(const TravokProcess& app) {
         for (HWND popup : app.Popups())
             if (GetDlgItem(popup, kFileNameField) && IsWindowVisible(GetDlgItem(popup, IDOK))) found = popup;
         return found != nullptr;
-    }, 30000);  // the first dialog of a process loads the shell, slow on a busy machine
+    });
     if (!found) ADD_FAILURE() << "no file dialog appeared";
     return found;
 }
@@ -74,7 +74,7 @@ std::vector<SeenBox> ChooseInFileDialog(const TravokProcess& app, HWND button, c
 
 std::string ClipboardText() {
     // Another process may hold the clipboard for a moment.
-    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return "<cannot open>";
+    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; })) return "<cannot open>";
     std::string text = "<none>";
     if (HANDLE data = GetClipboardData(CF_TEXT)) {
         if (const char* locked = static_cast<const char*>(GlobalLock(data))) {
@@ -87,7 +87,7 @@ std::string ClipboardText() {
 }
 
 bool SetClipboardText(const std::string& text) {
-    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return false;
+    if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; })) return false;
     bool ok = false;
     if (EmptyClipboard()) {
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);

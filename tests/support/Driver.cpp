@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "Handles.h"
+#include "TempFiles.h"
 
 namespace travok::test {
 
@@ -37,7 +38,7 @@ template <class Char>
 DWORD_PTR SendTimed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     const auto send = sizeof(Char) == 1 ? SendMessageTimeoutA : SendMessageTimeoutW;
-    if (!send(hwnd, message, wParam, lParam, SMTO_NORMAL, 10000, &result) && GetLastError() == ERROR_TIMEOUT)
+    if (!send(hwnd, message, wParam, lParam, SMTO_NORMAL, kSafetyNetMs, &result) && GetLastError() == ERROR_TIMEOUT)
         ADD_FAILURE() << "timed out: the program did not answer message 0x" << std::hex << message;
     return result;
 }
@@ -66,7 +67,7 @@ void SetTextW(HWND hwnd, const std::wstring& text) {
 
 bool IsChecked(HWND button) {
     DWORD_PTR state = 0;
-    SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_NORMAL, 10000, &state);
+    SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSafetyNetMs, &state);
     return state == BST_CHECKED;
 }
 
@@ -172,19 +173,21 @@ LPCSTR IconName(HWND iconControl) {
 TravokProcess::TravokProcess(const std::string& args) {
     std::string command = '"' + TravokExePath() + '"';
     if (!args.empty()) command.append(" ").append(args);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {
-        ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
-        return;
-    }
+    m_process = ChildProcess(Wide(command));
+    if (!m_process) return;
+    // Closing cancels what is open above the sheet, then the sheet itself; every dialog
+    // is among the popups while no sheet was found.
+    m_process.SetPoliteEnd([this] {
+        for (HWND popup : Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        if (IsWindow(m_sheet)) PostMessageA(m_sheet, WM_COMMAND, IDCANCEL, 0);
+    });
     // A start can be slow while other suites load the machine; a sheet that never shows
     // is reported with what the process shows instead, or how it ended.
-    WaitFor([&] {
-        for (HWND hwnd : TopLevelWindows(Pid()))
-            if (GetText(hwnd) == "Travok") m_sheet = hwnd;
-        return m_sheet != nullptr && Page() != nullptr;
-    }, 60000);
+    m_sheet = m_process.WaitWindow([this](HWND hwnd) {
+        if (GetText(hwnd) != "Travok") return false;
+        m_sheet = hwnd;  // the window that Page() asks
+        return Page() != nullptr;
+    }, kSafetyNetMs);
     if (m_sheet) return;
     std::string shown;
     for (HWND hwnd : TopLevelWindows(Pid(), nullptr)) {
@@ -192,36 +195,20 @@ TravokProcess::TravokProcess(const std::string& args) {
         GetClassNameA(hwnd, cls, sizeof cls);
         shown += std::string(" [") + cls + " \"" + GetText(hwnd) + "\"]";
     }
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(m_info.hProcess, &code);
+    const std::optional<DWORD> code = m_process.ExitCode();
     ADD_FAILURE() << "the Travok sheet did not show; "
-                  << (code == STILL_ACTIVE ? "its windows:" + (shown.empty() ? std::string(" none") : shown)
-                                           : "it ended with " + std::to_string(code));
+                  << (!code ? "its windows:" + (shown.empty() ? std::string(" none") : shown)
+                            : "it ended with " + std::to_string(*code));
 }
 
 TravokProcess::~TravokProcess() {
-    if (!m_info.hProcess) return;
-    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
-        // Close what is open above the sheet, then the sheet itself.
-        for (int i = 0; i < 10 && IsWindow(m_sheet); ++i) {
-            for (HWND popup : Popups()) PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
-            PostMessageA(m_sheet, WM_COMMAND, IDCANCEL, 0);
-            if (WaitForSingleObject(m_info.hProcess, 500) != WAIT_TIMEOUT) break;
-        }
-        if (WaitForSingleObject(m_info.hProcess, 5000) == WAIT_TIMEOUT) {
-            ADD_FAILURE() << "Travok did not end; terminating it";
-            TerminateProcess(m_info.hProcess, 99);
-            WaitForSingleObject(m_info.hProcess, 5000);
-        }
-    }
-    CloseHandle(m_info.hThread);
-    CloseHandle(m_info.hProcess);
+    if (!m_process.End()) ADD_FAILURE() << "Travok did not end; terminated it";
 }
 
 HWND TravokProcess::Page() const {
     if (!m_sheet) return nullptr;
     DWORD_PTR page = 0;
-    SendMessageTimeoutA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 10000, &page);
+    SendMessageTimeoutA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, kSafetyNetMs, &page);
     return reinterpret_cast<HWND>(page);
 }
 
@@ -229,7 +216,7 @@ HWND TravokProcess::Item(int id) const { return GetDlgItem(Page(), id); }
 
 void TravokProcess::Sync() const {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(m_sheet, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    SendMessageTimeoutA(m_sheet, WM_NULL, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
 }
 
 std::vector<HWND> TravokProcess::Popups() const {
@@ -247,14 +234,35 @@ HWND ProgressDialogOf(DWORD pid) {
     return nullptr;
 }
 
+namespace {
+
+// The button that dismisses a box: OK, or Cancel where it has no OK.
+HWND DismissButton(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    return button ? button : GetDlgItem(box, IDCANCEL);
+}
+
+}  // namespace
+
+std::optional<SeenBox> ReadBox(HWND hwnd) {
+    // The progress dialog of a long run has a caption, a text and Cancel too, but it is
+    // no box: it closes by itself when the run ends.
+    if (!IsWindowVisible(hwnd) || IsProgressDialog(hwnd) || !DismissButton(hwnd)) return std::nullopt;
+    BoxParts parts;
+    EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
+    SeenBox box{hwnd, GetText(hwnd), parts.text, parts.textW, nullptr};
+    // A window that closed while it was read (the progress dialog going, on a busy
+    // machine) reads as an empty caption without text: only one still shown, and still
+    // no progress dialog, is what was read.
+    if (box.caption.empty() || box.text.empty() || !IsWindowVisible(hwnd) || IsProgressDialog(hwnd))
+        return std::nullopt;
+    box.icon = IconName(parts.icon);
+    return box;
+}
+
 std::optional<SeenBox> TravokProcess::FindBox() const {
-    for (HWND hwnd : Popups()) {
-        // The progress dialog of a long run is no message box: it closes by itself.
-        if (IsProgressDialog(hwnd)) continue;
-        BoxParts parts;
-        EnumChildWindows(hwnd, CollectBoxParts, reinterpret_cast<LPARAM>(&parts));
-        return SeenBox{hwnd, GetText(hwnd), parts.text, parts.textW, IconName(parts.icon)};
-    }
+    for (HWND hwnd : Popups())
+        if (std::optional<SeenBox> box = ReadBox(hwnd)) return box;
     return std::nullopt;
 }
 
@@ -269,9 +277,13 @@ SeenBox TravokProcess::WaitBox(DWORD timeoutMs) const {
 }
 
 void TravokProcess::CloseBox(const SeenBox& box) const {
-    HWND ok = GetDlgItem(box.hwnd, IDOK);
-    if (!ok) ok = GetDlgItem(box.hwnd, IDCANCEL);
-    PostMessageA(ok, BM_CLICK, 0, 0);
+    // Only a box is pressed: never a window that went meanwhile, nor one that is not a box.
+    HWND button = IsProgressDialog(box.hwnd) ? nullptr : DismissButton(box.hwnd);
+    if (!button) {
+        if (IsWindow(box.hwnd)) ADD_FAILURE() << "no box to close: \"" << box.caption << "\" is not one";
+        return;
+    }
+    PostMessageA(button, BM_CLICK, 0, 0);
     if (!WaitFor([&] { return !IsWindow(box.hwnd); })) ADD_FAILURE() << "the message box did not close";
 }
 
@@ -319,18 +331,16 @@ std::vector<SeenBox> PendingClick::Finish() {
 
 void TravokProcess::ClickNow(HWND button) const {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 30000, &result);
+    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
 }
 
 HWND TravokProcess::Focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    GetGUIThreadInfo(m_info.dwThreadId, &info);
+    GetGUIThreadInfo(m_process.ThreadId(), &info);
     return info.hwndFocus;
 }
 
-bool TravokProcess::WaitExit(DWORD timeoutMs) const {
-    return WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
-}
+bool TravokProcess::WaitExit(DWORD timeoutMs) const { return m_process.WaitExit(timeoutMs).has_value(); }
 
 }  // namespace travok::test

@@ -11,10 +11,17 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
+
 namespace travok::test {
 
+// How long a test waits for something that must happen before it calls it missing. A
+// safety net only: what is awaited takes a second or two on a quiet machine, and the
+// net holds on a machine many times slower.
+constexpr DWORD kSafetyNetMs = 60000;
+
 // Polls pred every pollMs until it holds or timeoutMs has passed; returns its last value.
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 10000, DWORD pollMs = 10);
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kSafetyNetMs, DWORD pollMs = 10);
 
 std::string ExeDir();         // the folder of the running test program, with a final '\'
 std::string TravokExePath();  // Travok.exe of the same build
@@ -41,6 +48,11 @@ struct SeenBox {
     LPCSTR icon = nullptr;  // IDI_HAND, IDI_ASTERISK, IDI_EXCLAMATION, IDI_QUESTION or nullptr
 };
 
+// hwnd read as a box that a person reads and dismisses (a message box, the About box):
+// shown, with a caption, a text and an OK or Cancel button, and no progress bar. Nothing
+// for any other window, or for one that closed while it was read.
+std::optional<SeenBox> ReadBox(HWND hwnd);
+
 class TravokProcess {
 public:
     // Starts Travok.exe with args and waits for its sheet ("Travok") to show.
@@ -49,8 +61,8 @@ public:
     TravokProcess(const TravokProcess&) = delete;
     TravokProcess& operator=(const TravokProcess&) = delete;
 
-    DWORD Pid() const { return m_info.dwProcessId; }
-    HANDLE Handle() const { return m_info.hProcess; }
+    DWORD Pid() const { return m_process.Pid(); }
+    HANDLE Handle() const { return m_process.Handle(); }
     HWND Sheet() const { return m_sheet; }
     HWND Page() const;
     HWND Item(int id) const;  // a control of the coding page
@@ -63,7 +75,7 @@ public:
     std::vector<HWND> Popups() const;
     std::optional<SeenBox> FindBox() const;
     // Waits for a message box; fails the test when none comes.
-    SeenBox WaitBox(DWORD timeoutMs = 10000) const;
+    SeenBox WaitBox(DWORD timeoutMs = kSafetyNetMs) const;
     // Presses the box's OK button and waits until it is gone.
     void CloseBox(const SeenBox& box) const;
 
@@ -79,10 +91,10 @@ public:
 
     HWND Focus() const;  // the control with the keyboard focus in the program
 
-    bool WaitExit(DWORD timeoutMs = 10000) const;
+    bool WaitExit(DWORD timeoutMs = kSafetyNetMs) const;
 
 private:
-    PROCESS_INFORMATION m_info{};
+    ChildProcess m_process;
     HWND m_sheet = nullptr;
 };
 

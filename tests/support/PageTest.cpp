@@ -4,6 +4,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
+
+#include "Pipe.h"
 
 namespace travok::test {
 
@@ -135,54 +138,37 @@ std::vector<SeenBox> PageTest::Drop(const std::vector<std::wstring>& files, int 
 }
 
 HeldFile::HeldFile(const std::string& path) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE fromHelper = nullptr, helperOut = nullptr, helperIn = nullptr;
-    if (!CreatePipe(&fromHelper, &helperOut, &inherit, 0)) {
-        ADD_FAILURE() << "cannot create pipes";
-        return;
-    }
-    if (!CreatePipe(&helperIn, &m_toHelper, &inherit, 0)) {
-        ADD_FAILURE() << "cannot create pipes";
-        CloseHandle(fromHelper);
-        CloseHandle(helperOut);
-        m_toHelper = nullptr;
-        return;
-    }
-    SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(m_toHelper, HANDLE_FLAG_INHERIT, 0);
-
+    Pipe fromHelper, toHelper;
+    if (!fromHelper.write || !toHelper.read) return;
+    StdStreams streams;
+    streams.input = std::move(toHelper.read);
+    streams.output = std::move(fromHelper.write);
+    streams.error = OurStdHandle(STD_ERROR_HANDLE);
     const std::string exe = ExeDir() + "holdfile.exe";
-    std::string command = "\"" + exe + "\" \"" + path + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = helperIn;
-    startup.hStdOutput = helperOut;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                  &m_info);
-    CloseHandle(helperIn);
-    CloseHandle(helperOut);
-    if (!started) {
-        ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
-        CloseHandle(fromHelper);
-        return;
-    }
+    m_helper = ChildProcess(Wide("\"" + exe + "\" \"" + path + "\""), std::move(streams));
+    if (!m_helper) return;
+    m_toHelper = std::move(toHelper.write);
+    // A line, or the end of its input, lets it go.
+    m_helper.SetPoliteEnd([this] {
+        if (!m_toHelper) return;
+        DWORD written = 0;
+        WriteFile(m_toHelper.get(), "\n", 1, &written, nullptr);
+        m_toHelper.reset();
+    });
 
     // Its first line says whether it holds the file; polled, so a helper that hangs
-    // cannot hang the test.
+    // cannot hang the test. A helper that ended has closed its end: the peek fails.
     WaitFor([&] {
         DWORD available = 0;
-        if (!PeekNamedPipe(fromHelper, nullptr, 0, nullptr, &available, nullptr)) return true;  // it ended
+        if (!PeekNamedPipe(fromHelper.read.get(), nullptr, 0, nullptr, &available, nullptr)) return true;
         if (available > 0) {
             char buffer[256];
             DWORD got = 0;
-            if (ReadFile(fromHelper, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr))
+            if (ReadFile(fromHelper.read.get(), buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr))
                 m_output.append(buffer, got);
         }
         return m_output.find('\n') != std::string::npos;
-    }, 20000);
-    CloseHandle(fromHelper);
+    }, kSafetyNetMs);
     m_held = m_output.rfind("HELD", 0) == 0;
     if (!m_held) ADD_FAILURE() << "holdfile did not hold " << path << ": \"" << m_output << "\"";
 }
@@ -190,21 +176,7 @@ HeldFile::HeldFile(const std::string& path) {
 HeldFile::~HeldFile() { Release(); }
 
 void HeldFile::Release() {
-    if (m_toHelper) {
-        DWORD written = 0;
-        WriteFile(m_toHelper, "\n", 1, &written, nullptr);
-        CloseHandle(m_toHelper);
-        m_toHelper = nullptr;
-    }
-    if (!m_info.hProcess) return;
-    if (WaitForSingleObject(m_info.hProcess, 10000) == WAIT_TIMEOUT) {
-        ADD_FAILURE() << "holdfile did not end; terminating it";
-        TerminateProcess(m_info.hProcess, 99);
-        WaitForSingleObject(m_info.hProcess, 5000);
-    }
-    CloseHandle(m_info.hThread);
-    CloseHandle(m_info.hProcess);
-    m_info = {};
+    if (!m_helper.End()) ADD_FAILURE() << "holdfile did not end; terminated it";
 }
 
 }  // namespace travok::test

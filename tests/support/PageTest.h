@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "Driver.h"
 #include "ReferenceCoder.h"
 #include "UnixFaults.h"
@@ -116,8 +117,8 @@ public:
     void Release();
 
 private:
-    PROCESS_INFORMATION m_info{};
-    HANDLE m_toHelper = nullptr;
+    ChildProcess m_helper;
+    UniqueHandle m_toHelper;  // the helper's standard input
     bool m_held = false;
     std::string m_output;
 };
