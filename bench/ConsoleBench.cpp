@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
+#include "ChildProcess.h"
 #include "Driver.h"
 #include "Harness.h"
 #include "TempFiles.h"
@@ -18,37 +20,28 @@ const std::string kUnixDir = "/dev/shm/travok-console-bench";
 const std::string kWinDir = "Z:\\dev\\shm\\travok-console-bench\\";
 const std::string kKey = "1234567";
 
-HANDLE Inherited(const std::string& path, DWORD access, DWORD creation) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, &inherit, creation, 0, nullptr);
+// How long one run may take before it counts as stuck: a 1 GiB run takes seconds.
+constexpr DWORD kRunLimitMs = 600000;
+
+UniqueHandle OpenForChild(const std::string& path, DWORD access, DWORD creation) {
+    return UniqueHandle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, 0, nullptr));
 }
 
 // Runs travokc with arguments; with stdinPath and stdoutPath its standard streams are
 // those files, as "< in > out" makes them. Returns its exit code.
 DWORD Travokc(const std::string& args, const std::string& stdinPath = {}, const std::string& stdoutPath = {}) {
-    std::string command = ExeDir() + "travokc.exe";
-    command = '"' + command + "\" " + args;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    const bool redirected = !stdinPath.empty();
-    if (redirected) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = Inherited(stdinPath, GENERIC_READ, OPEN_EXISTING);
-        startup.hStdOutput = Inherited(stdoutPath, GENERIC_WRITE, CREATE_ALWAYS);
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    const std::wstring command = Wide('"' + ExeDir() + "travokc.exe\" " + args);
+    ChildProcess child;
+    if (stdinPath.empty()) {
+        child = ChildProcess(command);
+    } else {
+        StdStreams streams;
+        streams.input = OpenForChild(stdinPath, GENERIC_READ, OPEN_EXISTING);
+        streams.output = OpenForChild(stdoutPath, GENERIC_WRITE, CREATE_ALWAYS);
+        streams.error = OurStdHandle(STD_ERROR_HANDLE);
+        child = ChildProcess(command, std::move(streams));
     }
-    PROCESS_INFORMATION info{};
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, redirected, 0, nullptr, nullptr, &startup, &info)) {
-        WaitForSingleObject(info.hProcess, INFINITE);
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    if (redirected) {
-        CloseHandle(startup.hStdInput);
-        CloseHandle(startup.hStdOutput);
-    }
+    const DWORD code = child.WaitExit(kRunLimitMs).value_or(kForcedExitCode);
     if (code != 0) std::printf("  travokc %s ended with %lu\n", args.c_str(), code);
     return code;
 }

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "ChildProcess.h"
 #include "Driver.h"
 #include "Harness.h"
 #include "TempFiles.h"
@@ -110,32 +111,17 @@ void FlatMemory() {
            "MiB", "difference < 1 MiB: " + std::to_string(peak[1].peakWorkingSetMiB - peak[0].peakWorkingSetMiB));
 }
 
-// The process's first shown top-level window with a caption: its main window.
-HWND MainWindowOf(DWORD pid) {
-    for (HWND hwnd : TopLevelWindows(pid, nullptr))
-        if (GetWindowTextLengthA(hwnd) > 0) return hwnd;
-    return nullptr;
-}
-
-// Seconds from CreateProcess to a visible top-level window with nothing left to paint.
+// Seconds from CreateProcess to a visible top-level window with a caption (its main
+// window) and nothing left to paint.
 double StartUp(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::string command = commandLine;
-    double start = Seconds();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return -1;
-    HWND main = nullptr;
-    WaitFor([&] {
-        main = MainWindowOf(info.dwProcessId);
-        return main && !GetUpdateRect(main, nullptr, FALSE);
-    }, 30000, 1);
-    double seconds = Seconds() - start;
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    const double start = Seconds();
+    ChildProcess child(Wide(commandLine));
+    if (!child) return -1;
+    const HWND main = child.WaitWindow(
+        [](HWND hwnd) { return GetWindowTextLengthA(hwnd) > 0 && !GetUpdateRect(hwnd, nullptr, FALSE); }, 30000, 1);
+    const double seconds = Seconds() - start;
+    child.SetPoliteEnd([main] { PostMessageA(main, WM_CLOSE, 0, 0); });
+    child.End();
     return seconds;
 }
 

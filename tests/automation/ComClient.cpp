@@ -126,26 +126,16 @@ std::set<DWORD> WaitNewServers(const std::set<DWORD>& before, size_t count, DWOR
     return fresh;
 }
 
-ServerProcess::ServerProcess(DWORD pid)
-    : m_pid(pid), m_process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
-    if (!m_process) ADD_FAILURE() << "cannot open Travok process " << pid;
+ServerProcess::ServerProcess(DWORD pid) : m_pid(pid), m_process(ChildProcess::Open(pid)) {
+    // Closing cancels the About box a test left open, then the main window.
+    m_process.SetPoliteEnd([this] {
+        if (HWND about = FindPopup("About Travok")) PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+        if (HWND sheet = Sheet()) PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    });
 }
 
 ServerProcess::~ServerProcess() {
-    if (!m_process) return;
-    if (Running()) {
-        for (int i = 0; i < 10 && Running(); ++i) {
-            if (HWND about = FindPopup("About Travok")) PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
-            if (HWND sheet = Sheet()) PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
-            WaitForSingleObject(m_process, 500);
-        }
-        if (!WaitExit(5000)) {
-            ADD_FAILURE() << "Travok " << m_pid << " did not end; terminating it";
-            TerminateProcess(m_process, 99);
-            WaitForSingleObject(m_process, 5000);
-        }
-    }
-    CloseHandle(m_process);
+    if (!m_process.End()) ADD_FAILURE() << "Travok " << m_pid << " did not end; terminated it";
 }
 
 HWND ServerProcess::Sheet() const { return FindPopup("Travok"); }
@@ -156,11 +146,9 @@ HWND ServerProcess::FindPopup(const std::string& caption) const {
     return nullptr;
 }
 
-bool ServerProcess::Running() const { return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
+bool ServerProcess::Running() const { return m_process.Running(); }
 
-bool ServerProcess::WaitExit(DWORD timeoutMs) const {
-    return m_process && WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
-}
+bool ServerProcess::WaitExit(DWORD timeoutMs) const { return m_process.WaitExit(timeoutMs).has_value(); }
 
 ServerWatch::ServerWatch() : m_before(TravokProcesses()) {
     m_thread = std::thread([this] {

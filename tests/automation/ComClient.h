@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "ChildProcess.h"
+#include "Driver.h"
 #include "framework/Handles.h"
 #include "shell/ServerIds.h"
 
@@ -99,11 +101,11 @@ public:
     HWND Sheet() const;             // its main window, or nullptr
     HWND FindPopup(const std::string& caption) const;  // a shown top-level dialog of it
     bool Running() const;
-    bool WaitExit(DWORD timeoutMs = 20000) const;
+    bool WaitExit(DWORD timeoutMs = kSafetyNetMs) const;
 
 private:
     DWORD m_pid;
-    HANDLE m_process;
+    ChildProcess m_process;
 };
 
 // Catches every Travok.exe that starts while it watches, even one that ends at once:

@@ -1,10 +1,13 @@
-// Starting travokc.exe with inheritable pipe and file handles, and pumping its streams
-// on threads so that no pipe fills up while the test waits.
+// Starting travokc.exe with pipes and files as its standard streams, and pumping its
+// streams on threads so that no pipe fills up while the test waits.
 #include "Travokc.h"
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "Driver.h"
+#include "Pipe.h"
 #include "TempFiles.h"
 
 namespace travok::test {
@@ -29,32 +32,18 @@ std::wstring Quoted(const std::wstring& arg) {
     return quoted + L"\"";
 }
 
-struct Pipe {
-    HANDLE read = nullptr, write = nullptr;
-};
-
-Pipe MakePipe(bool childReads) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Pipe pipe;
-    if (!CreatePipe(&pipe.read, &pipe.write, &inherit, 0)) ADD_FAILURE() << "CreatePipe: " << GetLastError();
-    // Only the child's end is inherited, or the child would hold our end open too.
-    SetHandleInformation(childReads ? pipe.write : pipe.read, HANDLE_FLAG_INHERIT, 0);
-    return pipe;
+UniqueHandle OpenForChild(const std::wstring& path, DWORD access, DWORD creation) {
+    UniqueHandle file(
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, creation, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot open " << Utf8(path) << ": " << GetLastError();
+    return file;
 }
 
-HANDLE OpenInherited(const std::wstring& path, DWORD access, DWORD creation) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, creation, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot open " << Utf8(path) << ": " << GetLastError();
-    return h;
-}
-
-std::thread ReadAll(HANDLE from, std::string& into) {
-    return std::thread([from, &into] {
+std::thread ReadAll(UniqueHandle from, std::string& into) {
+    return std::thread([from = std::move(from), &into] {
         char buffer[65536];
         DWORD got = 0;
-        while (ReadFile(from, buffer, sizeof buffer, &got, nullptr) && got > 0) into.append(buffer, got);
-        CloseHandle(from);
+        while (ReadFile(from.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) into.append(buffer, got);
     });
 }
 
@@ -66,66 +55,65 @@ Travokc::Travokc(const std::vector<std::wstring>& args, const Streams& streams) 
     std::wstring commandLine = Quoted(streams.program.empty() ? TravokcExePath() : streams.program);
     for (const std::wstring& arg : args) commandLine += L" " + Quoted(arg);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    Pipe in{}, out{}, err = MakePipe(false);
+    // The child's ends go to it; ours are the other ends, kept by the pumps.
+    StdStreams child;
+    UniqueHandle toInput, fromOutput, fromError;
     if (streams.inputFile.empty()) {
-        in = MakePipe(true);
-        startup.hStdInput = in.read;
+        Pipe in;
+        child.input = std::move(in.read);
+        toInput = std::move(in.write);
     } else {
-        startup.hStdInput = OpenInherited(streams.inputFile, GENERIC_READ, OPEN_EXISTING);
+        child.input = OpenForChild(streams.inputFile, GENERIC_READ, OPEN_EXISTING);
     }
     if (streams.outputFile.empty()) {
-        out = MakePipe(false);
-        startup.hStdOutput = out.write;
+        Pipe out;
+        child.output = std::move(out.write);
+        fromOutput = std::move(out.read);
     } else {
-        startup.hStdOutput = OpenInherited(streams.outputFile, streams.append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                           streams.append ? OPEN_ALWAYS : CREATE_ALWAYS);
+        child.output = OpenForChild(streams.outputFile, streams.append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                    streams.append ? OPEN_ALWAYS : CREATE_ALWAYS);
     }
-    startup.hStdError = err.write;
+    Pipe err;
+    child.error = std::move(err.write);
+    fromError = std::move(err.read);
+    m_child = ChildProcess(std::move(commandLine), std::move(child));
 
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &m_info);
-    if (!started) ADD_FAILURE() << "cannot start travokc: " << GetLastError();
-    // The child has its own copies now: ours go, so that the pipes end with it.
-    CloseHandle(startup.hStdInput);
-    CloseHandle(startup.hStdOutput);
-    CloseHandle(startup.hStdError);
-
-    if (in.write) {
-        m_feeder = std::thread([write = in.write, input = streams.input] {
+    if (toInput) {
+        m_feeder = std::thread([write = std::move(toInput), input = streams.input]() mutable {
             DWORD written = 0;
             for (size_t done = 0; done < input.size(); done += written) {
                 const DWORD piece = static_cast<DWORD>(std::min<size_t>(input.size() - done, 1u << 20));
-                if (!WriteFile(write, input.data() + done, piece, &written, nullptr)) break;
+                if (!WriteFile(write.get(), input.data() + done, piece, &written, nullptr)) break;
             }
-            CloseHandle(write);
+            write.reset();  // the end of travokc's input
         });
     }
-    if (out.read) m_outReader = ReadAll(out.read, m_outcome.out);
-    m_errReader = ReadAll(err.read, m_outcome.err);
+    if (fromOutput) m_outReader = ReadAll(std::move(fromOutput), m_outcome.out);
+    m_errReader = ReadAll(std::move(fromError), m_outcome.err);
 }
 
 Travokc::~Travokc() {
-    if (m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_info.hProcess, 99);
-    for (std::thread* pump : {&m_feeder, &m_outReader, &m_errReader})
-        if (pump->joinable()) pump->join();
-    if (m_info.hProcess) CloseHandle(m_info.hProcess);
-    if (m_info.hThread) CloseHandle(m_info.hThread);
+    // No polite step: a travokc still running here is ended at once.
+    m_child.End();
+    JoinPumps();
 }
 
 Outcome Travokc::Wait(DWORD timeoutMs) {
-    if (!m_info.hProcess) return m_outcome;
-    if (WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+    if (!m_child) return m_outcome;
+    std::optional<DWORD> code = m_child.WaitExit(timeoutMs);
+    if (!code) {
         ADD_FAILURE() << "travokc did not end within " << timeoutMs << " ms";
-        TerminateProcess(m_info.hProcess, 99);
-        WaitForSingleObject(m_info.hProcess, INFINITE);
+        m_child.End();
+        code = m_child.ExitCode();
     }
-    GetExitCodeProcess(m_info.hProcess, &m_outcome.exitCode);
+    m_outcome.exitCode = code.value_or(STILL_ACTIVE);
+    JoinPumps();
+    return m_outcome;
+}
+
+void Travokc::JoinPumps() {
     for (std::thread* pump : {&m_feeder, &m_outReader, &m_errReader})
         if (pump->joinable()) pump->join();
-    return m_outcome;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
+
 namespace travok::test {
 
 std::wstring TravokcExePath();  // travokc.exe of the same build
@@ -56,7 +58,9 @@ public:
     Outcome Wait(DWORD timeoutMs = 60000);
 
 private:
-    PROCESS_INFORMATION m_info{};
+    void JoinPumps();
+
+    ChildProcess m_child;
     std::thread m_feeder, m_outReader, m_errReader;
     Outcome m_outcome;
 };

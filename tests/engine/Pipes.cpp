@@ -1,18 +1,9 @@
 // Pipes filled and drained for the engine's runs.
 #include "Pipes.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 namespace travok::test {
-
-Pipe::Pipe() {
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
-    read.reset(readEnd);
-    write.reset(writeEnd);
-}
 
 bool WriteAll(HANDLE handle, std::string_view bytes, size_t piece) {
     for (size_t done = 0; done < bytes.size();) {

@@ -9,16 +9,9 @@
 #include <string_view>
 #include <thread>
 
-#include "framework/Handles.h"
+#include "Pipe.h"
 
 namespace travok::test {
-
-// A pipe's two ends; either can be given away.
-struct Pipe {
-    Pipe();
-    UniqueHandle read;
-    UniqueHandle write;
-};
 
 // Writes all of bytes into handle, in writes of at most piece bytes. False when a write
 // failed (the reading end was closed).
