@@ -30,14 +30,14 @@ protected:
         HWND sheet = server->Sheet();
         if (!sheet) return nullptr;
         DWORD_PTR page = 0;
-        SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 10000, &page);
+        SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, kSafetyNetMs, &page);
         auto item = [&](int id) { return GetDlgItem(reinterpret_cast<HWND>(page), id); };
         SetText(item(IDC_KEY), "5");
         SetText(item(IDC_INPUT_PATH), dir.File("fs\\gate.bin"));
         SetText(item(IDC_OUTPUT_PATH), Output());
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(item(IDC_FROM_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
-        SendMessageTimeoutA(item(IDC_TO_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
+        SendMessageTimeoutA(item(IDC_FROM_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
+        SendMessageTimeoutA(item(IDC_TO_FILE), BM_CLICK, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
         PostMessageA(item(IDC_ACTION), BM_CLICK, 0, 0);
         HWND dialog = nullptr;
         EXPECT_TRUE(WaitFor([&] { return (dialog = ProgressDialogOf(server->Pid())) != nullptr; }))
@@ -59,7 +59,7 @@ TEST_F(DuringRun, CallsAreAnsweredWhileTheProgressDialogRuns) {
     EXPECT_TRUE(dialog && IsWindow(dialog)) << "the run ended before the calls";
 
     OpenGate();
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 30000)) << "the run did not end";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "the run did not end";
     EXPECT_EQ(ReadBytes(Output()).size(), 32u << 20);
     // Releasing the object now ends the instance (TearDown), its window enabled again.
 }
@@ -83,15 +83,15 @@ TEST_F(DuringRun, AnAboutBoxOpenedDuringTheRunKeepsTheWindowDisabledUntilItClose
     EXPECT_TRUE(WaitFor([&] { return (box = server->FindPopup("About Travok")) != nullptr; })) << "no About box";
 
     OpenGate();
-    EXPECT_TRUE(WaitFor([&] { return FileExists(Output()); }, 30000)) << "the run did not end";
+    EXPECT_TRUE(WaitFor([&] { return FileExists(Output()); })) << "the run did not end";
     // The dialog looks at the run every 50 ms: several looks go by with the box open.
     Sleep(500);
     EXPECT_FALSE(IsWindowEnabled(server->Sheet())) << "the window took clicks with the About box open";
     EXPECT_TRUE(box && IsWindow(box));
 
     if (box) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return returned.load(); }, 20000)) << "About did not return";
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog) && IsWindowEnabled(server->Sheet()); }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return returned.load(); })) << "About did not return";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog) && IsWindowEnabled(server->Sheet()); }));
     EXPECT_EQ(ReadBytes(Output()).size(), 32u << 20);
     if (!returned) object.Reset();
     caller.join();
@@ -105,14 +105,14 @@ TEST_F(DuringRun, TheEndOfTheSessionIsHeldUpThenStopsTheRunCleanly) {
     if (mount && !mount->Ok()) GTEST_SKIP() << "eiofs cannot be mounted: " << mount->Error();
     ASSERT_TRUE(dialog);
     DWORD_PTR answer = 1;
-    ASSERT_TRUE(SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
+    ASSERT_TRUE(SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kSafetyNetMs, &answer));
     EXPECT_EQ(answer, 0u) << "the session may end in the middle of a run";
     // The reason Windows shows ("Coding gate.bin") cannot be read back here: Wine's
     // ShutdownBlockReasonQuery never returns for another process's window.
     std::atomic<bool> ended{false};
     std::thread session([&] {
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(dialog, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 30000, &ignored);
+        SendMessageTimeoutA(dialog, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kSafetyNetMs, &ignored);
         ended = true;
     });
     Sleep(200);

@@ -130,7 +130,7 @@ TEST_F(Lifetime, AboutReturnsOnlyOnceTheUserClosesTheBox) {
         EXPECT_FALSE(returned) << "About returned while its box was open";
         ClickOk(box);
     }
-    if (!WaitFor([&] { return returned.load(); }, 20000)) {
+    if (!WaitFor([&] { return returned.load(); })) {
         ADD_FAILURE() << "About did not return after its box was closed";
         object.Reset();
         server.reset();  // ends the server, which ends the call

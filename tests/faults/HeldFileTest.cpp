@@ -50,7 +50,7 @@ TEST_P(HeldFileRun, WaitsOutABriefHoldAndReportsOneThatLasts) {
         // The hold ends only once the window has answered: a run that waited on the
         // window's own thread would give up first.
         DWORD_PTR length = 0;
-        EXPECT_TRUE(SendMessageTimeoutW(Item(IDC_KEY), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 30000, &length));
+        EXPECT_TRUE(SendMessageTimeoutW(Item(IDC_KEY), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSafetyNetMs, &length));
         EXPECT_EQ(length, key.size());
         holder.Release();
     }

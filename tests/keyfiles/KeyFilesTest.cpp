@@ -429,7 +429,7 @@ TEST_F(KeyFiles, SavingOntoAFullDiskIsReported) {
 
 std::pair<DWORD, DWORD> Selection(HWND edit) {
     DWORD_PTR sel = 0;
-    SendMessageTimeoutA(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, 10000, &sel);
+    SendMessageTimeoutA(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, kSafetyNetMs, &sel);
     return {LOWORD(sel), HIWORD(sel)};
 }
 

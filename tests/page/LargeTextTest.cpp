@@ -51,7 +51,7 @@ TEST_F(LargeText, APastedTextOfMoreThanOneMiBIsCodedWhole) {
     const std::string want = Shifted(text, key, false);
     ASSERT_TRUE(PutOnClipboard(text));
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(Item(IDC_INPUT), WM_PASTE, 0, 0, SMTO_NORMAL, 60000, &result);
+    SendMessageTimeoutA(Item(IDC_INPUT), WM_PASTE, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
     ASSERT_EQ(Text(IDC_INPUT).size(), text.size()) << "the input box cut the pasted text";
     Type(IDC_KEY, key);
 

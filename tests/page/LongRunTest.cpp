@@ -53,7 +53,7 @@ protected:
     }
     static int BarPosition(HWND dialog) {
         DWORD_PTR position = 0;
-        SendMessageTimeoutA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0, SMTO_NORMAL, 10000, &position);
+        SendMessageTimeoutA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0, SMTO_NORMAL, kSafetyNetMs, &position);
         return static_cast<int>(position);
     }
 
@@ -154,7 +154,7 @@ TEST_F(LongRun, EscAndTheCloseBoxCancelTooButOkDoesNotClose) {
         WriteBytes(output, "the old content");
         HWND dialog = StartHeldRun(output);
         ASSERT_TRUE(dialog);
-        SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, 10000, nullptr);
+        SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, kSafetyNetMs, nullptr);
         app.Sync();
         EXPECT_TRUE(IsWindow(dialog)) << "OK closed the dialog while the run went on";
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) << "OK cancelled the run";

@@ -29,7 +29,7 @@ std::string TabText(HANDLE process, HWND tab, int index) {
     local.item.cchTextMax = sizeof local.text;
     WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
     DWORD_PTR ok = 0;
-    SendMessageTimeoutA(tab, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &ok);
+    SendMessageTimeoutA(tab, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, kSafetyNetMs, &ok);
     ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return ok ? std::string(local.text) : std::string();
@@ -83,7 +83,7 @@ TEST_F(Shell, SheetShowsOneTabAndTheFourStandardButtons) {
 // build's own architecture: one naming x86 in a 64-bit program binds the old controls.
 TEST_F(Shell, TheActionButtonShowsTheProgramIcon) {
     DWORD_PTR image = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(app.Item(IDC_ACTION), BM_GETIMAGE, IMAGE_ICON, 0, SMTO_NORMAL, 10000, &image));
+    ASSERT_TRUE(SendMessageTimeoutA(app.Item(IDC_ACTION), BM_GETIMAGE, IMAGE_ICON, 0, SMTO_NORMAL, kSafetyNetMs, &image));
     EXPECT_NE(image, 0u);
 }
 

@@ -2,12 +2,16 @@
 // private memory measured along the way must not grow.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Driver.h"
 #include "Soak.h"
 #include "Handles.h"
 #include "tests/automation/ComClient.h"
@@ -88,6 +92,53 @@ testing::AssertionResult CallOnce(IDispatch* object, Call call, Inputs& inputs) 
 
 using ProcessHandle = travok::test::UniqueHandle;
 
+// A call that never returns would hold the test until ctest's limit, which says
+// nothing of why. While the calls go on, this watches their count: once it has stood
+// still for the safety net, it reports the call and the server's state, then ends the
+// server, which fails the call and so ends the run.
+class CallWatchdog {
+public:
+    CallWatchdog(HANDLE server, const std::atomic<int>& made)
+        : m_server(server), m_made(made), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_thread([this] { Watch(); }) {}
+    ~CallWatchdog() {
+        SetEvent(m_stop.get());
+        m_thread.join();
+    }
+    CallWatchdog(const CallWatchdog&) = delete;
+    CallWatchdog& operator=(const CallWatchdog&) = delete;
+
+private:
+    void Watch() {
+        int seen = m_made;
+        DWORD since = GetTickCount();
+        while (WaitForSingleObject(m_stop.get(), 1000) == WAIT_TIMEOUT) {
+            if (m_made != seen) {
+                seen = m_made;
+                since = GetTickCount();
+            } else if (GetTickCount() - since > kSafetyNetMs) {
+                DWORD code = STILL_ACTIVE;
+                GetExitCodeProcess(m_server, &code);
+                Figures figures;
+                const bool read = ReadFigures(m_server, figures);
+                ADD_FAILURE() << "call " << seen + 1 << " has not returned for " << kSafetyNetMs / 1000
+                              << " s; the server "
+                              << (code != STILL_ACTIVE ? "has ended with code " + Hex(static_cast<long>(code))
+                                  : read ? "runs, with " + std::to_string(figures.threads) + " threads"
+                                         : std::string("runs"))
+                              << "; ending it";
+                TerminateProcess(m_server, 99);
+                return;
+            }
+        }
+    }
+
+    HANDLE m_server;
+    const std::atomic<int>& m_made;
+    UniqueHandle m_stop;
+    std::thread m_thread;  // last: it starts once the rest is ready
+};
+
 struct Sample {
     int calls;
     Figures server, client;
@@ -106,11 +157,15 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
     const std::set<DWORD> fresh = WaitNewServers(before, 1);
     ASSERT_EQ(fresh.size(), 1u);
     const DWORD pid = *fresh.begin();
-    ProcessHandle server(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    ProcessHandle server(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, pid));
     ASSERT_TRUE(server) << "cannot open Travok process " << pid;
 
     Inputs inputs(1999);
-    int made = 0, failed = 0;
+    std::atomic<int> made{0};
+    int failed = 0;
+    std::optional<CallWatchdog> watchdog;
+    watchdog.emplace(server.get(), made);
     auto callUpTo = [&](int until) {
         for (; made < until && failed < kMaxFailedCalls; ++made) {
             testing::AssertionResult answered = CallOnce(object.Get(), kMix[static_cast<std::size_t>(made) % std::size(kMix)], inputs);
@@ -135,9 +190,10 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
         ASSERT_TRUE(ReadFigures(GetCurrentProcess(), sample.client));
         samples.push_back(sample);
     }
+    watchdog.reset();
     const double perCall = (NowMs() - began) / (made - warmUp);
 
-    std::printf("call soak: %d calls, %.2f ms a call after a warm-up of %d\n", made, perCall, warmUp);
+    std::printf("call soak: %d calls, %.2f ms a call after a warm-up of %d\n", made.load(), perCall, warmUp);
     std::printf("%8s %15s %10s %8s %15s %10s\n", "calls", "server handles", "KiB", "threads", "client handles",
                 "KiB");
     auto print = [](const Sample& s) {
@@ -158,7 +214,7 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
     }
 
     object.Reset();
-    EXPECT_EQ(WaitForSingleObject(server.get(), 5000), WAIT_OBJECT_0) << "the server did not end with its object";
+    EXPECT_EQ(WaitForSingleObject(server.get(), kSafetyNetMs), WAIT_OBJECT_0) << "the server did not end with its object";
 }
 
 }  // namespace
