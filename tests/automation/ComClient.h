@@ -87,7 +87,7 @@ std::string ClsidText();
 std::set<DWORD> TravokProcesses();
 // Waits until the set of running Travok.exe processes minus `before` has `count` members
 // and returns them.
-std::set<DWORD> WaitNewServers(const std::set<DWORD>& before, size_t count, DWORD timeoutMs = 20000);
+std::set<DWORD> WaitNewServers(const std::set<DWORD>& before, size_t count, DWORD timeoutMs = kSafetyNetMs);
 
 // A Travok.exe process started by COM, found among those not in `before`.
 class ServerProcess {

@@ -172,7 +172,7 @@ TEST(EnterKey, InTheKeyOrAPathBoxRunsActionAndKeepsTheFocusThere) {
         SetText(app.Item(IDC_RESULT), "");
         DWORD_PTR result = 0;
         SendMessageTimeoutA(app.Page(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.Item(box)), TRUE, SMTO_NORMAL,
-                            10000, &result);
+                            kSafetyNetMs, &result);
         // A key press reaches the program's own loop, as one typed would.
         PostMessageA(app.Item(box), WM_KEYDOWN, VK_RETURN, 0x001C0001);
         EXPECT_TRUE(WaitFor([&] { return GetText(app.Item(IDC_RESULT)) == "bcd"; }));

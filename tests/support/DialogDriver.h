@@ -20,7 +20,7 @@ constexpr int kFileTypeList = 0x470;   // cmb1: the filter list
 // The process's common file dialog, once shown; nullptr, with a test failure, if none.
 HWND WaitFileDialog(const TravokProcess& app);
 // A window shown above the file dialog (the overwrite prompt); nullptr if none comes.
-HWND WaitPromptAbove(const TravokProcess& app, HWND fileDialog, DWORD timeoutMs = 10000);
+HWND WaitPromptAbove(const TravokProcess& app, HWND fileDialog, DWORD timeoutMs = kSafetyNetMs);
 // The texts of a message box's Static children, joined.
 std::string BoxText(HWND box);
 

@@ -87,7 +87,7 @@ void PageTest::SetMode(Mode mode) const {
 
 void PageTest::FocusOn(int id) const {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(app.Page(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE, SMTO_NORMAL, 10000,
+    SendMessageTimeoutA(app.Page(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE, SMTO_NORMAL, kSafetyNetMs,
                         &result);
 }
 
