@@ -8,7 +8,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Driver.h"
@@ -92,52 +91,6 @@ testing::AssertionResult CallOnce(IDispatch* object, Call call, Inputs& inputs) 
 
 using ProcessHandle = travok::test::UniqueHandle;
 
-// A call that never returns would hold the test until ctest's limit, which says
-// nothing of why. While the calls go on, this watches their count: once it has stood
-// still for the safety net, it reports the call and the server's state, then ends the
-// server, which fails the call and so ends the run.
-class CallWatchdog {
-public:
-    CallWatchdog(HANDLE server, const std::atomic<int>& made)
-        : m_server(server), m_made(made), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          m_thread([this] { Watch(); }) {}
-    ~CallWatchdog() {
-        SetEvent(m_stop.get());
-        m_thread.join();
-    }
-    CallWatchdog(const CallWatchdog&) = delete;
-    CallWatchdog& operator=(const CallWatchdog&) = delete;
-
-private:
-    void Watch() {
-        int seen = m_made;
-        DWORD since = GetTickCount();
-        while (WaitForSingleObject(m_stop.get(), 1000) == WAIT_TIMEOUT) {
-            if (m_made != seen) {
-                seen = m_made;
-                since = GetTickCount();
-            } else if (GetTickCount() - since > kSafetyNetMs) {
-                DWORD code = STILL_ACTIVE;
-                GetExitCodeProcess(m_server, &code);
-                Figures figures;
-                const bool read = ReadFigures(m_server, figures);
-                ADD_FAILURE() << "call " << seen + 1 << " has not returned for " << kSafetyNetMs / 1000
-                              << " s; the server "
-                              << (code != STILL_ACTIVE ? "has ended with code " + Hex(static_cast<long>(code))
-                                  : read ? "runs, with " + std::to_string(figures.threads) + " threads"
-                                         : std::string("runs"))
-                              << "; ending it";
-                TerminateProcess(m_server, 99);
-                return;
-            }
-        }
-    }
-
-    HANDLE m_server;
-    const std::atomic<int>& m_made;
-    UniqueHandle m_stop;
-    std::thread m_thread;  // last: it starts once the rest is ready
-};
 
 struct Sample {
     int calls;
@@ -164,8 +117,20 @@ TEST(CallSoak, ManyCallsOnOneObjectLeaveTheServersHandlesAndMemoryFlat) {
     Inputs inputs(1999);
     std::atomic<int> made{0};
     int failed = 0;
-    std::optional<CallWatchdog> watchdog;
-    watchdog.emplace(server.get(), made);
+    // A call that never returns is reported with the server's state, and the server
+    // ended, which fails the call and so ends the run.
+    std::optional<Watchdog> watchdog;
+    watchdog.emplace(made, kSafetyNetMs, [&server](int done) {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(server.get(), &code);
+        Figures figures;
+        ADD_FAILURE() << "call " << done + 1 << " has not returned for " << kSafetyNetMs / 1000 << " s; the server "
+                      << (code != STILL_ACTIVE ? "has ended with code " + Hex(static_cast<long>(code))
+                          : ReadFigures(server.get(), figures)
+                              ? "runs, with " + std::to_string(figures.threads) + " threads; ending it"
+                              : std::string("runs; ending it"));
+        TerminateProcess(server.get(), 99);
+    });
     auto callUpTo = [&](int until) {
         for (; made < until && failed < kMaxFailedCalls; ++made) {
             testing::AssertionResult answered = CallOnce(object.Get(), kMix[static_cast<std::size_t>(made) % std::size(kMix)], inputs);

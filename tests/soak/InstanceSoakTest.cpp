@@ -2,6 +2,7 @@
 // its Travok.exe must then end by itself, with nothing left over at the end.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -19,8 +20,9 @@ namespace {
 
 // How long a released instance may take to end before it counts as stuck. Under Wine
 // an instance ends in a few tens of milliseconds (the run prints the figures); the
-// limit is only a safety net, and holds on a machine that other work keeps busy.
-constexpr DWORD kExitTimeoutMs = kSafetyNetMs;
+// limit is only a safety net, and holds on a machine that other work keeps busy. It is
+// shorter than the watchdog's, so that an exit that never comes reports itself.
+constexpr DWORD kExitTimeoutMs = kSafetyNetMs / 2;
 // A run that keeps failing has said what it has to say.
 constexpr int kMaxFailures = 5;
 // Handles the client may gain between its first instance and its last: one that the
@@ -43,13 +45,24 @@ struct Timing {
     double begin = 0, released = 0, ended = 0;
 };
 
+// Where the run is, for the watchdog: steps done, and the one under way.
+struct Progress {
+    std::atomic<int> done{0};
+    std::atomic<const char*> step{"nothing yet"};
+
+    void Begin(const char* what) { step = what; }
+    void End() { ++done; }
+};
+
 // Creates an object in a fresh instance, checks one CodeWithKey call, releases the
 // object and waits for the instance to end; an instance that does not is ended.
-testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing) {
+testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing, Progress& progress) {
     timing.begin = NowMs();
     const std::set<DWORD> before = TravokProcesses();
     ComPtr<IDispatch> object;
+    progress.Begin("the activation");
     HRESULT hr = CoCreateInstance(CLSID_TravokApplication, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid());
+    progress.End();
     if (hr != S_OK)
         return testing::AssertionFailure() << "CoCreateInstance failed: " << Hex(hr) << "; Travok processes started for it: "
                                            << NewSince(before).size();
@@ -62,15 +75,22 @@ testing::AssertionResult RunInstance(Inputs& inputs, Timing& timing) {
 
     const std::wstring text = inputs.Text(), key = inputs.Key();
     InvokeOutcome outcome;
+    progress.Begin("the call");
     Invoke(object.Get(), {1, DISPATCH_METHOD, {Variant(text), Variant(key)}}, outcome);
+    progress.End();
     if (outcome.hr != S_OK || V_VT(&outcome.result.v) != VT_BSTR || outcome.result.Text() != Expected(true, text, key))
         return testing::AssertionFailure() << "CodeWithKey of \"" << ToAnsi(text) << "\" with key " << ToAnsi(key)
                                            << " gave " << Hex(outcome.hr) << " \""
                                            << ToAnsi(outcome.result.Text()) << "\"";
 
     timing.released = NowMs();
+    progress.Begin("the release");
     object.Reset();
-    if (WaitForSingleObject(process.get(), kExitTimeoutMs) != WAIT_OBJECT_0) {
+    progress.End();
+    progress.Begin("the server's exit");
+    const DWORD exited = WaitForSingleObject(process.get(), kExitTimeoutMs);
+    progress.End();
+    if (exited != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 99);
         WaitForSingleObject(process.get(), kExitTimeoutMs);
         return testing::AssertionFailure() << "Travok " << pid << " still ran " << kExitTimeoutMs
@@ -94,9 +114,23 @@ TEST(InstanceSoak, EveryInstanceServesItsCallAndEndsSoonAfterItsRelease) {
     Figures clientFirst, clientLast;
     const double started = NowMs();
 
+    // A step that never ends is reported, and the instances of the run are ended,
+    // which frees a call that waits on one of them.
+    Progress progress;
+    std::atomic<int> current{0};
+    const Watchdog watchdog(progress.done, kSafetyNetMs, [&](int) {
+        const std::set<DWORD> fresh = NewSince(atStart);
+        ADD_FAILURE() << "instance " << current.load() << ": " << progress.step.load() << " has not ended for "
+                      << kSafetyNetMs / 1000 << " s; ending the " << fresh.size() << " Travok processes of the run";
+        for (DWORD pid : fresh) {
+            const ProcessHandle server(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+            if (server) TerminateProcess(server.get(), 99);
+        }
+    });
     for (int i = 1; i <= count && failures < kMaxFailures; ++i) {
+        current = i;
         Timing timing;
-        testing::AssertionResult done = RunInstance(inputs, timing);
+        testing::AssertionResult done = RunInstance(inputs, timing, progress);
         if (!done) {
             ADD_FAILURE() << "instance " << i << ": " << done.message();
             ++failures;

@@ -168,6 +168,29 @@ bool ReadFigures(HANDLE process, Figures& figures) {
     return figures.handles != 0 && figures.privateBytes != 0 && figures.threads != 0;
 }
 
+Watchdog::Watchdog(const std::atomic<int>& done, DWORD stillMs, std::function<void(int)> stuck)
+    : m_done(done), m_stillMs(stillMs), m_stuck(std::move(stuck)), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_thread([this] { Watch(); }) {}
+
+Watchdog::~Watchdog() {
+    SetEvent(m_stop.get());
+    m_thread.join();
+}
+
+void Watchdog::Watch() {
+    int seen = m_done;
+    DWORD since = GetTickCount();
+    while (WaitForSingleObject(m_stop.get(), 500) == WAIT_TIMEOUT) {
+        if (m_done != seen) {
+            seen = m_done;
+            since = GetTickCount();
+        } else if (GetTickCount() - since > m_stillMs) {
+            m_stuck(seen);
+            return;
+        }
+    }
+}
+
 std::string Hex(long code) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));

@@ -4,10 +4,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "framework/Handles.h"
 
 namespace travok::soak {
 
@@ -55,6 +60,27 @@ bool ReadFigures(HANDLE process, Figures& figures);
 
 // A status code as failure messages show it: "0x800706BF".
 std::string Hex(long code);
+
+// A run of steps that must each come to an end (a call, an activation, an exit): when
+// the count of steps done stands still for stillMs, stuck is called once with the
+// count, to say what hangs and to free it. Without it, ctest's limit would end the test
+// without a word on what it waited for.
+class Watchdog {
+public:
+    Watchdog(const std::atomic<int>& done, DWORD stillMs, std::function<void(int)> stuck);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    void Watch();
+
+    const std::atomic<int>& m_done;
+    const DWORD m_stillMs;
+    const std::function<void(int)> m_stuck;
+    UniqueHandle m_stop;
+    std::thread m_thread;  // last: it starts once the rest is ready
+};
 
 // Milliseconds from a monotonic clock, for the figures a run reports.
 double NowMs();
