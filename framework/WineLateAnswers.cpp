@@ -43,11 +43,14 @@ DWORD WINAPI UnregisterCalledInterfaces(void*) {
 // Messages are served meanwhile, since a call that arrived late waits for this thread
 // to run it. The wait has a cap: Wine's RpcServerUnregisterIf reads a call count and
 // then marks the interface in two steps, and a call that ends in between is never
-// reported, so it waits forever. That call has been answered by then; an answer in
-// flight takes milliseconds.
+// reported, so it waits forever. That call has been answered by then. An answer in
+// flight takes milliseconds on a quiet machine, but its worker thread may wait for the
+// processor far longer on a busy one: with two cores kept busy, one release in a few
+// hundred reached a cap of one second. Past the cap the process ends unanswered, and
+// the client is left with the broken association above.
 void WaitForLateAnswersUnderWine() {
     if (!RunningUnderWine()) return;
-    constexpr DWORD kCapMs = 1000;
+    constexpr DWORD kCapMs = 5000;
     const UniqueHandle thread(CreateThread(nullptr, 0, UnregisterCalledInterfaces, nullptr, 0, nullptr));
     if (!thread) return;
     HANDLE waiter = thread.get();
