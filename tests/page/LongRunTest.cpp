@@ -58,7 +58,10 @@ protected:
     }
 
     // Starts a run of gate.bin into output and waits until it is held at the gate with
-    // every block before the gate written: the dialog is up and its bar that far along.
+    // every block before the gate written: the dialog is up, its bar that far along and
+    // its figures saying so. The run stands still there, so the dialog's looks after
+    // that show the same; on a busy machine the bar was once seen there before the
+    // figures were.
     HWND StartHeldRun(const std::string& output) const {
         Type(IDC_INPUT_PATH, dir.File("fs\\gate.bin"));
         Type(IDC_OUTPUT_PATH, output);
@@ -66,7 +69,10 @@ protected:
         HWND dialog = WaitProgress();
         if (dialog) {
             const int held = static_cast<int>(kHeldBytes * 1000 / kGateSize);
-            EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) >= held; })) << BarPosition(dialog);
+            EXPECT_TRUE(WaitFor([&] {
+                return BarPosition(dialog) >= held &&
+                       GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES)).rfind(InMiB(kHeldBytes), 0) == 0;
+            })) << BarPosition(dialog) << ", " << GetText(GetDlgItem(dialog, IDC_PROGRESS_BYTES));
         }
         return dialog;
     }
