@@ -18,7 +18,8 @@ namespace {
 // The code pages this test runs under (one ctest entry each, tests/codepages/CMakeLists.txt),
 // and how a coded text must read there: the single-byte ones exactly as before, through
 // the code page; the others through code page 1252's table, the fixed map. UTF-8 (65001)
-// needs a program with its own manifest and is covered by the unit table of the choice.
+// comes from a manifest, not a locale: Utf8CodePage below runs a copy of Travok.exe with
+// one, in an entry of its own.
 struct CodePageRow {
     UINT codePage;
     bool fixedMap;
@@ -169,6 +170,88 @@ TEST_F(CodePagePage, APlainCharacterTheCodePageLacksIsTold) {
         if (mode == Mode::TextToFile) EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == coded);
         else EXPECT_TRUE(TextW(IDC_RESULT) == CodedView(coded));
     }
+}
+
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR into) {
+    *reinterpret_cast<WORD*>(into) = language;
+    return FALSE;
+}
+
+// A copy of Travok.exe in folder whose manifest asks for UTF-8 as its ANSI code page, as
+// Windows runs every program with "Use Unicode UTF-8 for worldwide language support" set;
+// empty when it cannot be made.
+std::wstring CopyWithUtf8CodePage(const std::wstring& folder) {
+    const std::wstring copy = folder + L"Travok-utf8.exe";
+    if (!CopyFileW(Wide(TravokExePath()).c_str(), copy.c_str(), FALSE)) return {};
+    std::string manifest;
+    WORD language = 0;
+    if (HMODULE image = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        EnumResourceLanguagesW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), FirstLanguage,
+                               reinterpret_cast<LONG_PTR>(&language));
+        if (HRSRC found = FindResourceExW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language))
+            if (HGLOBAL data = LoadResource(image, found))
+                manifest.assign(static_cast<const char*>(LockResource(data)), SizeofResource(image, found));
+        FreeLibrary(image);
+    }
+    const size_t at = manifest.find("</windowsSettings>");
+    if (at == std::string::npos) return {};
+    manifest.insert(at, "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8"
+                        "</activeCodePage>\n    ");
+    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
+    if (!update) return {};
+    const BOOL replaced = UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language,
+                                          manifest.data(), static_cast<DWORD>(manifest.size()));
+    return EndUpdateResourceW(update, !replaced) && replaced ? copy : std::wstring();
+}
+
+std::string Utf8Bytes(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+
+// The page of a Travok.exe whose code page is UTF-8. Its server is the registered
+// Travok.exe, which a manifest of the copy cannot reach: CodeWithKey under UTF-8 rests on
+// the same byte-text functions and the unit table of the choice.
+class Utf8CodePage : public testing::Test {
+protected:
+    TempDir dir;
+    std::wstring exe = CopyWithUtf8CodePage(Wide(dir.Path()));
+    TravokProcess app{"", exe};
+
+    HWND Item(int id) const { return app.Item(id); }
+    std::vector<SeenBox> Action() const { return app.ClickAndCollect(Item(IDC_ACTION)); }
+};
+
+TEST_F(Utf8CodePage, CodedTextComesBackThroughCopyAndPaste) {
+    ASSERT_FALSE(exe.empty()) << "cannot give the copy its manifest: " << GetLastError();
+    SetTextW(Item(IDC_KEY), L"9");
+    // One e acute: two bytes under UTF-8, one under 1252.
+    SetTextW(Item(IDC_INPUT), L"\u00e9");
+    EXPECT_TRUE(NoMessage(Action()));
+    if (GetTextW(Item(IDC_RESULT)) == FromCodePage(Shifted("\xe9", "9", false), 1252))
+        GTEST_SKIP() << "this Wine ignores activeCodePage";
+
+    const std::wstring plain = Printable() + L"\r\ncaf\u00e9 \u03a9 \u65e5\u672c \u0e01 \U0001f600";
+    SetTextW(Item(IDC_INPUT), plain);
+    EXPECT_TRUE(NoMessage(Action()));
+    const std::wstring coded = GetTextW(Item(IDC_RESULT));
+    EXPECT_TRUE(coded == FromCodePage(Shifted(Utf8Bytes(plain), "9", false), 1252)) << "coded bytes, shown";
+    app.ClickNow(Item(IDC_COPY));
+    SetTextW(Item(IDC_INPUT), L"");
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(Item(IDC_INPUT), WM_PASTE, 0, 0, SMTO_NORMAL, kSafetyNetMs, &result);
+    EXPECT_TRUE(GetTextW(Item(IDC_INPUT)) == coded) << "pasted as copied";
+    app.ClickNow(Item(IDC_DECODE));
+    EXPECT_TRUE(NoMessage(Action()));
+    EXPECT_TRUE(GetTextW(Item(IDC_RESULT)) == plain) << "decoded";
+
+    // UTF-8 holds every character; only a lone surrogate is no text at all.
+    app.ClickNow(Item(IDC_CODE));
+    SetTextW(Item(IDC_INPUT), std::wstring(L"a") + wchar_t(0xd800));
+    EXPECT_TRUE(OneMessage(Action(), kNotInCodePage, IDI_ASTERISK));
 }
 
 using CodePageServer = ClientStartedServer;
