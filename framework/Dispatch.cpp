@@ -18,9 +18,9 @@ struct ScopedVariant {
     ScopedVariant& operator=(const ScopedVariant&) = delete;
 };
 
-std::string BstrToAnsi(BSTR text) {
+std::wstring BstrText(BSTR text) {
     // The BSTR's own length: embedded zeros are part of the text. A null BSTR is empty.
-    return WideToAnsi(std::wstring_view(text ? text : L"", SysStringLen(text)));
+    return std::wstring(text ? text : L"", SysStringLen(text));
 }
 
 // A DECIMAL as its documentation allows: scale 0 to 28, sign 0 or negative.
@@ -58,17 +58,17 @@ HRESULT ChangeToBstr(const VARIANT& arg, VARIANT& out, int depth) {
     return VariantChangeType(&out, const_cast<VARIANT*>(&arg), 0, VT_BSTR);
 }
 
-// An argument as ANSI bytes; anything but a string goes through the standard value
+// An argument as a string; anything but a string goes through the standard value
 // conversion first, so a number arrives as its decimal text.
-HRESULT ArgumentToAnsi(VARIANTARG& arg, std::string& out) {
+HRESULT ArgumentToText(VARIANTARG& arg, std::wstring& out) {
     if (V_VT(&arg) == VT_BSTR) {
-        out = BstrToAnsi(V_BSTR(&arg));
+        out = BstrText(V_BSTR(&arg));
         return S_OK;
     }
     ScopedVariant converted;
     HRESULT hr = ChangeToBstr(arg, converted.value, 0);
     if (FAILED(hr)) return hr;
-    out = BstrToAnsi(V_BSTR(&converted.value));
+    out = BstrText(V_BSTR(&converted.value));
     return S_OK;
 }
 
@@ -200,11 +200,11 @@ HRESULT CCmdTarget::Invoke(DISPID id, REFIID iid, WORD flags, DISPPARAMS* params
     if (params->cArgs < entry.paramCount) return DISP_E_PARAMNOTOPTIONAL;
 
     try {
-        std::array<std::string, DispEntry::kMaxParams> args;
+        std::array<std::wstring, DispEntry::kMaxParams> args;
         for (UINT i = 0; i < entry.paramCount; ++i) {
             // DISPPARAMS holds the arguments last first.
             const UINT position = params->cArgs - 1 - i;
-            HRESULT hr = ArgumentToAnsi(params->rgvarg[position], args[i]);
+            HRESULT hr = ArgumentToText(params->rgvarg[position], args[i]);
             if (FAILED(hr)) {
                 if (argErr) *argErr = position;
                 return hr;

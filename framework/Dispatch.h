@@ -8,22 +8,25 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
+#include "String.h"
 #include "Win.h"
 
 class CCmdTarget;
 
 // A dispatch member: external name, parameter types, result type and the handler.
 // Supported types: a VT_BSTR parameter reaches the handler as std::string_view over the
-// argument converted to the active ANSI code page (whole, embedded zeros included); a
-// VT_BSTR result is a BSTR that the handler returns and the client then owns; VT_EMPTY
+// argument converted to the active ANSI code page (whole, embedded zeros included), or as
+// std::wstring_view over the client's string itself, for a handler that converts it its
+// own way; a VT_BSTR result is a BSTR that the handler returns and the client then owns; VT_EMPTY
 // as result means the handler returns nothing. A member's DISPID is its position in
 // the table, counted from 1.
 struct DispEntry {
     static constexpr UINT kMaxParams = 4;
-    using Call = void (*)(CCmdTarget& target, const std::string* args, VARIANT* result);
+    using Call = void (*)(CCmdTarget& target, const std::wstring* args, VARIANT* result);
 
     const char* name;
     VARTYPE result;
@@ -135,17 +138,28 @@ struct HandlerTraits<R (T::*)(A...)> {
     using Target = T;
     using Result = R;
     static constexpr UINT kArity = sizeof...(A);
-    static constexpr bool kStringParams = (std::is_same_v<A, std::string_view> && ...);
+    static constexpr bool kStringParams =
+        ((std::is_same_v<A, std::string_view> || std::is_same_v<A, std::wstring_view>) && ...);
+    using Params = std::tuple<A...>;
 };
 
+// An argument as the handler's parameter type P takes it. A converted one is a temporary
+// that lives until the handler returns.
+template <class P>
+auto Argument(const std::wstring& arg) {
+    if constexpr (std::is_same_v<P, std::wstring_view>) return std::wstring_view(arg);
+    else return WideToAnsi(arg);
+}
+
 template <auto Handler, size_t... I>
-void CallHandler(CCmdTarget& target, const std::string* args, VARIANT* result, std::index_sequence<I...>) {
+void CallHandler(CCmdTarget& target, const std::wstring* args, VARIANT* result, std::index_sequence<I...>) {
     using Traits = HandlerTraits<decltype(Handler)>;
+    using Params = typename Traits::Params;
     auto& self = static_cast<typename Traits::Target&>(target);
     if constexpr (std::is_void_v<typename Traits::Result>) {
-        (self.*Handler)(std::string_view(args[I])...);
+        (self.*Handler)(Argument<std::tuple_element_t<I, Params>>(args[I])...);
     } else {
-        BSTR value = (self.*Handler)(std::string_view(args[I])...);
+        BSTR value = (self.*Handler)(Argument<std::tuple_element_t<I, Params>>(args[I])...);
         if (result) {
             VariantInit(result);
             V_VT(result) = VT_BSTR;
@@ -157,7 +171,7 @@ void CallHandler(CCmdTarget& target, const std::string* args, VARIANT* result, s
 }
 
 template <auto Handler>
-void Call(CCmdTarget& target, const std::string* args, VARIANT* result) {
+void Call(CCmdTarget& target, const std::wstring* args, VARIANT* result) {
     CallHandler<Handler>(target, args, result,
                          std::make_index_sequence<HandlerTraits<decltype(Handler)>::kArity>());
 }
@@ -170,7 +184,7 @@ template <auto Handler>
 consteval DispEntry DispFunction(const char* name, VARTYPE result, std::initializer_list<VARTYPE> params) {
     using Traits = dispatch_detail::HandlerTraits<decltype(Handler)>;
     static_assert(Traits::kArity <= DispEntry::kMaxParams, "too many parameters");
-    static_assert(Traits::kStringParams, "handlers take std::string_view parameters");
+    static_assert(Traits::kStringParams, "handlers take std::string_view or std::wstring_view parameters");
     if (params.size() != Traits::kArity) throw "parameter count differs from the handler's";
     for (VARTYPE type : params)
         if (type != VT_BSTR) throw "only VT_BSTR parameters are supported";

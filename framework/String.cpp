@@ -45,7 +45,8 @@ DWORD WideToAnsiFlags(UINT codePage) {
     return takesNoFlags ? 0 : WC_NO_BEST_FIT_CHARS;
 }
 
-std::string WideToAnsi(std::wstring_view text, UINT codePage) {
+std::string WideToAnsi(std::wstring_view text, UINT codePage, bool* lost) {
+    if (lost) *lost = false;
     if (text.empty()) return {};
     // A character the code page lacks becomes its default character ('?'), not a
     // look-alike: by default some are mapped by best fit (Greek capital omega to 'O').
@@ -55,6 +56,9 @@ std::string WideToAnsi(std::wstring_view text, UINT codePage) {
     int n = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string ansi(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, flags, text.data(), length, ansi.data(), n, nullptr, nullptr);
+    // Told by the way back, not by WideCharToMultiByte's used-default flag, which UTF-8
+    // refuses: with no best fit, a text comes back whole exactly when nothing was lost.
+    if (lost) *lost = AnsiToWide(ansi, codePage) != text;
     return ansi;
 }
 

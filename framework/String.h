@@ -18,7 +18,9 @@ std::wstring LoadResStringW(UINT id, std::initializer_list<std::wstring> values)
 // Conversions under the active ANSI code page, or codePage when given. Lengths are
 // explicit, so zero characters convert like any other.
 std::wstring AnsiToWide(std::string_view text, UINT codePage = CP_ACP);
-std::string WideToAnsi(std::wstring_view text, UINT codePage = CP_ACP);
+// A character the code page lacks becomes its default character ('?'); lost (when
+// given) says whether any did.
+std::string WideToAnsi(std::wstring_view text, UINT codePage = CP_ACP, bool* lost = nullptr);
 
 // The flags WideCharToMultiByte is to get for codePage (CP_ACP for the active one):
 // WC_NO_BEST_FIT_CHARS where the code page takes it, 0 where Windows refuses every flag

@@ -1,6 +1,7 @@
 // CWnd's text and message box calls.
 #include "Wnd.h"
 
+#include "ByteText.h"
 #include "String.h"
 
 std::wstring CWnd::GetWindowTextW() const {
@@ -14,9 +15,13 @@ std::wstring CWnd::GetWindowTextW() const {
 
 void CWnd::SetWindowTextW(const std::wstring& text) const { ::SetWindowTextW(m_hWnd, text.c_str()); }
 
-std::string CWnd::GetWindowText() const { return WideToAnsi(GetWindowTextW()); }
+std::string CWnd::GetWindowText(bool* lost) const { return WideToAnsi(GetWindowTextW(), CP_ACP, lost); }
 
 void CWnd::SetWindowText(std::string_view text) const { SetWindowTextW(AnsiToWide(text.substr(0, text.find('\0')))); }
+
+std::string CWnd::GetBytesText(bool* lost) const { return WideToBytes(GetWindowTextW(), lost); }
+
+void CWnd::SetBytesText(std::string_view bytes) const { SetWindowTextW(BytesToWide(bytes.substr(0, bytes.find('\0')))); }
 
 int CWnd::MessageBox(const std::wstring& text, const std::wstring& caption, UINT type) const {
     return ::MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), type);

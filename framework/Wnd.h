@@ -20,11 +20,16 @@ public:
     void SetWindowTextW(const std::wstring& text) const;
 
     // The whole text in the active code page: a character the code page lacks becomes
-    // '?', never a look-alike, just as automation strings are converted.
-    std::string GetWindowText() const;
+    // '?', never a look-alike, just as automation strings are converted; lost (when
+    // given) says whether any did.
+    std::string GetWindowText(bool* lost = nullptr) const;
     // Sets the text from the active code page, up to its first zero byte, the most a
     // window text can hold.
     void SetWindowText(std::string_view text) const;
+
+    // The same for a text whose every byte must come back (ByteText.h): a coded text.
+    std::string GetBytesText(bool* lost = nullptr) const;
+    void SetBytesText(std::string_view bytes) const;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageW(m_hWnd, message, wParam, lParam);

@@ -37,9 +37,12 @@ private:
 
     // The coding run and its four modes (CodingRun.cpp)
     void OnAction();
-    // Shows the result; one message tells when it, or the input box (inputCut), was cut
+    // Shows the result; one message tells when the input box held characters the code
+    // page lacks (inputLost), one when the result, or the input box (inputCut), was cut
     // at a zero byte.
-    void ShowResult(const std::vector<std::uint8_t>& result, bool inputCut = false);
+    void ShowResult(const std::vector<std::uint8_t>& result, bool inputCut = false, bool inputLost = false);
+    // Shows bytes in box: a coded text as a byte text, a plain one in the code page.
+    void ShowText(const CEdit& box, std::string_view bytes, bool coded) const;
     void TextToFile(const std::vector<std::uint8_t>& result);
     void FileToText(const travok::KeyCoder& coder);
     void FileToFile(const travok::KeyCoder& coder);

@@ -1,6 +1,8 @@
 // The coding run behind "Action!": Text-to-Text, Text-to-File, File-to-Text and
 // File-to-File. Every byte is coded and kept; only a text box cannot show a zero byte,
-// and the user is told when a result is shown cut at one.
+// and the user is told when a result is shown cut at one. A coded text is shown and read
+// as a byte text (framework/ByteText.h), a plain one in the code page, and a plain
+// character the code page lacks is never coded as '?' in silence.
 #include <algorithm>
 
 #include "Cheie.h"
@@ -40,8 +42,15 @@ void WriteAll(CFile& file, const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
+// The coded side of a run is the result of Code and the input of Decode.
+void CCheie::ShowText(const CEdit& box, std::string_view bytes, bool coded) const {
+    if (coded) box.SetBytesText(bytes);
+    else box.SetWindowText(bytes);
+}
+
 void CCheie::OnAction() {
-    const std::string input = m_input.GetWindowText();
+    bool lost = false;
+    const std::string input = m_bCode ? m_input.GetWindowText(&lost) : m_input.GetBytesText(&lost);
     bool failed = false;
     if (input.empty() && !m_bFromFile) {
         ShowErrorTravok(*this, IDS_NO_INPUT, MB_ICONHAND);
@@ -64,12 +73,17 @@ void CCheie::OnAction() {
     }
     std::vector<std::uint8_t> result = Bytes(input);
     coder.Code(result.data(), result.data(), result.size());
-    if (m_bToFile) TextToFile(result);
-    else ShowResult(result);
+    if (m_bToFile) {
+        TextToFile(result);
+        if (lost) ShowErrorTravok(*this, IDS_TEXT_NOT_IN_CODE_PAGE, MB_ICONINFORMATION);
+    } else {
+        ShowResult(result, false, lost);
+    }
 }
 
-void CCheie::ShowResult(const std::vector<std::uint8_t>& result, bool inputCut) {
-    m_result.SetWindowText(AsText(result));
+void CCheie::ShowResult(const std::vector<std::uint8_t>& result, bool inputCut, bool inputLost) {
+    ShowText(m_result, AsText(result), m_bCode != 0);
+    if (inputLost) ShowErrorTravok(*this, IDS_TEXT_NOT_IN_CODE_PAGE, MB_ICONINFORMATION);
     if (inputCut || HasZero(result)) ShowErrorTravok(*this, IDS_RESULT_HAS_ZERO, MB_ICONINFORMATION);
 }
 
@@ -119,7 +133,7 @@ void CCheie::FileToText(const KeyCoder& coder) {
         ReportFileError(*this, e);  // everything was read: the run goes on
     }
 
-    m_input.SetWindowText(AsText(data));
+    ShowText(m_input, AsText(data), !m_bCode);
     const bool inputCut = HasZero(data);
     coder.Code(data.data(), data.data(), data.size());
     ShowResult(data, inputCut);

@@ -30,6 +30,7 @@
 #define IDS_OUT_OF_MEMORY   112
 #define IDS_RESULT_KEPT     113
 #define IDS_ORIGINAL_KEPT   114
+#define IDS_TEXT_NOT_IN_CODE_PAGE 115
 // String table: fixed texts of the coding page
 #define IDS_ERROR_CAPTION   120
 #define IDS_ERROR_WITH      121

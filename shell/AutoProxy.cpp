@@ -6,6 +6,7 @@
 #include "Codifica.h"
 #include "ServerRegistry.h"
 #include "coder/IncrementKey.h"
+#include "framework/ByteText.h"
 #include "framework/OleFactory.h"
 #include "framework/String.h"
 #include "res/resource.h"
@@ -74,8 +75,10 @@ BSTR CTravokDlgAutoProxy::CodeWithKey(std::string_view text, std::string_view ke
     return Code(Codifica, text, key);
 }
 
-BSTR CTravokDlgAutoProxy::DeCodeWithKey(std::string_view text, std::string_view key) {
-    return Code(DeCodifica, text, key);
+BSTR CTravokDlgAutoProxy::DeCodeWithKey(std::wstring_view text, std::string_view key) {
+    // A character outside the byte text becomes '?', as one outside the code page does in
+    // CodeWithKey: clients keep that answer.
+    return Code(DeCodifica, WideToBytes(text), key);
 }
 
 void CTravokDlgAutoProxy::About() { ShowAboutBox(); }

@@ -25,9 +25,10 @@ protected:
     std::string GetErrorDescription(HRESULT scode) const override;
 
 private:
-    // The dispatch members; they never touch the coding page.
+    // The dispatch members; they never touch the coding page. A coded text comes in as
+    // the client's own string, read as a byte text.
     BSTR CodeWithKey(std::string_view text, std::string_view key);
-    BSTR DeCodeWithKey(std::string_view text, std::string_view key);
+    BSTR DeCodeWithKey(std::wstring_view text, std::string_view key);
     void About();
 
     static const DispEntry kDispatchTable[];

@@ -170,10 +170,10 @@ LPCSTR IconName(HWND iconControl) {
 
 }  // namespace
 
-TravokProcess::TravokProcess(const std::string& args) {
-    std::string command = '"' + TravokExePath() + '"';
-    if (!args.empty()) command.append(" ").append(args);
-    m_process = ChildProcess(Wide(command));
+TravokProcess::TravokProcess(const std::string& args, const std::wstring& exe) {
+    std::wstring command = L'"' + (exe.empty() ? Wide(TravokExePath()) : exe) + L'"';
+    if (!args.empty()) command.append(L" ").append(Wide(args));
+    m_process = ChildProcess(command);
     if (!m_process) return;
     // Closing cancels what is open above the sheet, then the sheet itself; every dialog
     // is among the popups while no sheet was found.

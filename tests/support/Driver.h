@@ -55,8 +55,9 @@ std::optional<SeenBox> ReadBox(HWND hwnd);
 
 class TravokProcess {
 public:
-    // Starts Travok.exe with args and waits for its sheet ("Travok") to show.
-    explicit TravokProcess(const std::string& args = "");
+    // Starts Travok.exe (or the copy at exe) with args and waits for its sheet ("Travok")
+    // to show.
+    explicit TravokProcess(const std::string& args = "", const std::wstring& exe = L"");
     ~TravokProcess();  // closes the program, and ends it if it does not go
     TravokProcess(const TravokProcess&) = delete;
     TravokProcess& operator=(const TravokProcess&) = delete;
