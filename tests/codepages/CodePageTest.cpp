@@ -9,6 +9,7 @@
 #include "ComClient.h"
 #include "PageTest.h"
 #include "ReferenceCoder.h"
+#include "Utf8Program.h"
 #include "res/resource.h"
 
 using namespace travok::test;
@@ -49,13 +50,16 @@ const CodePageRow* ThisRow() {
             GTEST_SKIP() << "the locale gave code page " << GetACP() << ", not " << ThisRow()->codePage; \
     } while (false)
 
-std::string InCodePage(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+// text in codePage's bytes.
+std::string Encoded(const std::wstring& text, UINT codePage = CP_ACP) {
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
                                       nullptr);
     std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
     return bytes;
 }
+
+std::string InCodePage(const std::wstring& text) { return Encoded(text); }
 
 std::wstring FromCodePage(const std::string& bytes, UINT codePage = CP_ACP) {
     const int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -172,53 +176,13 @@ TEST_F(CodePagePage, APlainCharacterTheCodePageLacksIsTold) {
     }
 }
 
-BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR into) {
-    *reinterpret_cast<WORD*>(into) = language;
-    return FALSE;
-}
-
-// A copy of Travok.exe in folder whose manifest asks for UTF-8 as its ANSI code page, as
-// Windows runs every program with "Use Unicode UTF-8 for worldwide language support" set;
-// empty when it cannot be made.
-std::wstring CopyWithUtf8CodePage(const std::wstring& folder) {
-    const std::wstring copy = folder + L"Travok-utf8.exe";
-    if (!CopyFileW(Wide(TravokExePath()).c_str(), copy.c_str(), FALSE)) return {};
-    std::string manifest;
-    WORD language = 0;
-    if (HMODULE image = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-        EnumResourceLanguagesW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), FirstLanguage,
-                               reinterpret_cast<LONG_PTR>(&language));
-        if (HRSRC found = FindResourceExW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language))
-            if (HGLOBAL data = LoadResource(image, found))
-                manifest.assign(static_cast<const char*>(LockResource(data)), SizeofResource(image, found));
-        FreeLibrary(image);
-    }
-    const size_t at = manifest.find("</windowsSettings>");
-    if (at == std::string::npos) return {};
-    manifest.insert(at, "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8"
-                        "</activeCodePage>\n    ");
-    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
-    if (!update) return {};
-    const BOOL replaced = UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language,
-                                          manifest.data(), static_cast<DWORD>(manifest.size()));
-    return EndUpdateResourceW(update, !replaced) && replaced ? copy : std::wstring();
-}
-
-std::string Utf8Bytes(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
 // The page of a Travok.exe whose code page is UTF-8. Its server is the registered
 // Travok.exe, which a manifest of the copy cannot reach: CodeWithKey under UTF-8 rests on
 // the same byte-text functions and the unit table of the choice.
 class Utf8CodePage : public testing::Test {
 protected:
     TempDir dir;
-    std::wstring exe = CopyWithUtf8CodePage(Wide(dir.Path()));
+    std::wstring exe = CopyWithUtf8CodePage(Wide(TravokExePath()), Wide(dir.Path()) + L"Travok-utf8.exe");
     TravokProcess app{"", exe};
 
     HWND Item(int id) const { return app.Item(id); }
@@ -238,7 +202,7 @@ TEST_F(Utf8CodePage, CodedTextComesBackThroughCopyAndPaste) {
     SetTextW(Item(IDC_INPUT), plain);
     EXPECT_TRUE(NoMessage(Action()));
     const std::wstring coded = GetTextW(Item(IDC_RESULT));
-    EXPECT_TRUE(coded == FromCodePage(Shifted(Utf8Bytes(plain), "9", false), 1252)) << "coded bytes, shown";
+    EXPECT_TRUE(coded == FromCodePage(Shifted(Encoded(plain, CP_UTF8), "9", false), 1252)) << "coded bytes, shown";
     app.ClickNow(Item(IDC_COPY));
     SetTextW(Item(IDC_INPUT), L"");
     DWORD_PTR result = 0;

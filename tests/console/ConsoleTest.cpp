@@ -9,6 +9,7 @@
 
 #include "PageTest.h"
 #include "Travokc.h"
+#include "Utf8Program.h"
 
 namespace travok::test {
 namespace {
@@ -264,44 +265,11 @@ TEST_F(ConsoleTest, StandardStreamsAsFiles) {
     EXPECT_TRUE(ReadBytes(dir.File("out.bin")) == Shifted(bytes, "9", false, kChunk));
 }
 
-
-BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR into) {
-    *reinterpret_cast<WORD*>(into) = language;
-    return FALSE;
-}
-
-// A copy of travokc whose manifest asks for UTF-8 as its ANSI code page, as Windows runs
-// every program with "Use Unicode UTF-8 for worldwide language support" set. The
-// resource is replaced in the copy; empty when that cannot be done.
-std::wstring CopyWithUtf8CodePage(const std::wstring& folder) {
-    const std::wstring copy = folder + L"\\travokc-utf8.exe";
-    if (!CopyFileW(TravokcExePath().c_str(), copy.c_str(), FALSE)) return {};
-    std::string manifest;
-    WORD language = 0;
-    if (HMODULE image = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-        EnumResourceLanguagesW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), FirstLanguage,
-                               reinterpret_cast<LONG_PTR>(&language));
-        if (HRSRC found = FindResourceExW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language))
-            if (HGLOBAL data = LoadResource(image, found))
-                manifest.assign(static_cast<const char*>(LockResource(data)), SizeofResource(image, found));
-        FreeLibrary(image);
-    }
-    const size_t at = manifest.find("</windowsSettings>");
-    if (at == std::string::npos) return {};
-    manifest.insert(at, "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8"
-                        "</activeCodePage>\n    ");
-    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
-    if (!update) return {};
-    const BOOL replaced = UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language,
-                                          manifest.data(), static_cast<DWORD>(manifest.size()));
-    return EndUpdateResourceW(update, !replaced) && replaced ? copy : std::wstring();
-}
-
 // Under the UTF-8 code page a key typed with letters beyond ASCII reaches the coder as
 // its UTF-8 bytes, and decoding with the same key gives a UTF-8 text back. A key lost in
 // the conversion would leave travokc with no key (exit code 2).
 TEST_F(ConsoleTest, UnderTheUtf8CodePageATextAndAKeyRoundTrip) {
-    const std::wstring program = CopyWithUtf8CodePage(dir.PathW());
+    const std::wstring program = CopyWithUtf8CodePage(TravokcExePath(), dir.PathW() + L"\\travokc-utf8.exe");
     ASSERT_FALSE(program.empty()) << "cannot give the copy its manifest: " << GetLastError();
     const std::string text = "Gr\xc3\xbc\xc3\x9f" "e \xce\xa9 \xe6\x97\xa5\xe6\x9c\xac 3141592\r\n";
     const std::wstring key = L"7\u03a9\u00e9";  // Omega is in no Western code page
